@@ -1,0 +1,274 @@
+#include "Hex.h"
+
+#include "Errors.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <locale.h>
+#include <sstream>
+
+namespace {
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool IsBlank(char c)
+{
+    auto u = static_cast<unsigned char>(c);
+    return u >= 1 && u <= 32;
+}
+
+// Calls `item` for each item of the list rule; stops when `item` returns false.
+template <typename F>
+void ForEachItem(const std::string& text, F item)
+{
+    std::size_t p = 0;
+    const std::size_t n = text.size();
+    auto at = [&](std::size_t i) { return i < n ? text[i] : '\0'; };
+    while (p < n && IsBlank(text[p])) ++p;
+    while (p < n && text[p] != '\0') {
+        std::string s;
+        if (text[p] == '"') {
+            ++p;
+            while (p < n) {
+                if (text[p] == '"') {
+                    if (at(p + 1) == '"') { s += '"'; p += 2; continue; }
+                    ++p;
+                    break;
+                }
+                s += text[p++];
+            }
+        } else {
+            std::size_t b = p;
+            while (p < n && static_cast<unsigned char>(text[p]) > 32 && text[p] != ',') ++p;
+            s.assign(text, b, p - b);
+        }
+        if (!item(std::move(s))) return;
+        while (p < n && IsBlank(text[p])) ++p;
+        if (at(p) == ',') {
+            ++p;
+            while (p < n && IsBlank(text[p])) ++p;
+        }
+    }
+}
+
+std::string Trim(const std::string& s)
+{
+    std::size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b])) ++b;
+    while (e > b && IsBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+template <typename Conv>
+int ListToBytes(const std::string& text, std::uint8_t* buf, int last, Conv conv)
+{
+    int count = 0;
+    ForEachItem(text, [&](std::string item) {
+        if (count > last)
+            throw ERangeError("List index out of bounds (" + std::to_string(count) + ")");
+        buf[count++] = static_cast<std::uint8_t>(conv(item));
+        return true;
+    });
+    return count;
+}
+
+template <typename Fmt>
+std::string BytesToText(const std::uint8_t* buf, int last, int count, Fmt fmt)
+{
+    std::string out;
+    if (count <= 0) return out;
+    if (count - 1 > last)
+        throw ERangeError("Range check error: " + std::to_string(count) + " bytes in a buffer of " +
+                          std::to_string(last + 1));
+    out.reserve(static_cast<std::size_t>(count) * 4);
+    for (int i = 0; i < count; ++i) {
+        if (i) out += ',';
+        fmt(out, buf[i]);
+    }
+    return out;
+}
+
+} // namespace
+
+int HexToByte(const std::string& text)
+{
+    if (text.empty()) return 0;
+    int v = 0;
+    std::size_t n = text.size() < 2 ? text.size() : 2;
+    for (std::size_t i = 0; i < n; ++i) {
+        int d = HexDigit(text[i]);
+        if (d < 0) return 0;
+        v = v * 16 + d;
+    }
+    return v;
+}
+
+std::string ByteToHex(int value)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    unsigned v = static_cast<unsigned>(value) & 0xFFu;
+    return std::string{digits[v >> 4], digits[v & 15]};
+}
+
+std::string BytesToDec(const std::uint8_t* buf, int last, int count)
+{
+    return BytesToText(buf, last, count, [](std::string& out, std::uint8_t b) {
+        char t[4] = {' ', ' ', ' ', 0};
+        t[2] = static_cast<char>('0' + b % 10);
+        if (b >= 10) t[1] = static_cast<char>('0' + b / 10 % 10);
+        if (b >= 100) t[0] = static_cast<char>('0' + b / 100);
+        out.append(t, 3);
+    });
+}
+
+std::string BytesToHex(const std::uint8_t* buf, int last, int count)
+{
+    return BytesToText(buf, last, count,
+                       [](std::string& out, std::uint8_t b) { out += ByteToHex(b); });
+}
+
+int DecToBytes(const std::string& text, std::uint8_t* buf, int last)
+{
+    return ListToBytes(text, buf, last, [](const std::string& item) {
+        return static_cast<std::uint32_t>(StrToIntDef(Trim(item), 0)) & 0xFFu;
+    });
+}
+
+int HexToBytes(const std::string& text, std::uint8_t* buf, int last)
+{
+    return ListToBytes(text, buf, last, [](const std::string& item) { return HexToByte(item); });
+}
+
+std::string DashToEmpty(const std::string& text) { return text == "-" ? std::string() : text; }
+
+std::string EmptyToDash(const std::string& text) { return text.empty() ? std::string("-") : text; }
+
+bool TryStrToInt(const std::string& text, std::int32_t& out)
+{
+    std::size_t p = 0;
+    const std::size_t n = text.size();
+    while (p < n && IsBlank(text[p])) ++p;
+    bool neg = false;
+    if (p < n && (text[p] == '+' || text[p] == '-')) neg = text[p++] == '-';
+    bool hex = false;
+    if (p < n && text[p] == '$') {
+        hex = true;
+        ++p;
+    } else if (p + 1 < n && text[p] == '0' && (text[p + 1] == 'x' || text[p + 1] == 'X')) {
+        hex = true;
+        p += 2;
+    }
+    if (p >= n) return false;
+    std::uint64_t v = 0;
+    for (; p < n; ++p) {
+        int d = hex ? HexDigit(text[p]) : (text[p] >= '0' && text[p] <= '9' ? text[p] - '0' : -1);
+        if (d < 0) return false;
+        v = v * (hex ? 16 : 10) + static_cast<unsigned>(d);
+        if (v > 0xFFFFFFFFull) return false;
+    }
+    if (hex) {
+        // Hexadecimal fills all 32 bits: $FFFFFFFF is -1.
+        auto u = static_cast<std::uint32_t>(v);
+        if (neg) u = 0u - u;
+        out = static_cast<std::int32_t>(u);
+        return true;
+    }
+    if (neg ? v > 0x80000000ull : v > 0x7FFFFFFFull) return false;
+    out = neg ? static_cast<std::int32_t>(-static_cast<std::int64_t>(v)) : static_cast<std::int32_t>(v);
+    return true;
+}
+
+std::int32_t StrToIntDef(const std::string& text, std::int32_t def)
+{
+    std::int32_t v;
+    return TryStrToInt(text, v) ? v : def;
+}
+
+bool TryFloatFromText(const std::string& text, long double& out)
+{
+    std::string s = Trim(text);
+    // Accept only: [sign] digits [. digits] [e [sign] digits], at least one digit.
+    std::size_t p = 0, n = s.size();
+    if (p < n && (s[p] == '+' || s[p] == '-')) ++p;
+    std::size_t digits = 0;
+    while (p < n && s[p] >= '0' && s[p] <= '9') { ++p; ++digits; }
+    if (p < n && s[p] == '.') {
+        ++p;
+        while (p < n && s[p] >= '0' && s[p] <= '9') { ++p; ++digits; }
+    }
+    if (digits == 0) return false;
+    if (p < n && (s[p] == 'e' || s[p] == 'E')) {
+        ++p;
+        if (p < n && (s[p] == '+' || s[p] == '-')) ++p;
+        std::size_t ed = 0;
+        while (p < n && s[p] >= '0' && s[p] <= '9') { ++p; ++ed; }
+        if (ed == 0) return false;
+    }
+    if (p != n) return false;
+    static locale_t cloc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    long double v = strtold_l(s.c_str(), nullptr, cloc);
+    if (std::isinf(v)) return false; // beyond the extended range
+    out = v;
+    return true;
+}
+
+long double FloatFromText(const std::string& text, long double def)
+{
+    long double v;
+    return TryFloatFromText(text, v) ? v : def;
+}
+
+std::string NumberToText(long double value)
+{
+    int decimals;
+    if (std::isfinite(value) && value == std::trunc(value)) {
+        decimals = 0;
+        if (value == 0) value = 0; // no "-0"
+    } else if (value > -1 && value < 1) {
+        decimals = 4;
+    } else {
+        decimals = 2;
+    }
+    char buf[5200];
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc()) return std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf");
+    return std::string(buf, r.ptr);
+}
+
+std::vector<std::string> SplitList(const std::string& text)
+{
+    std::vector<std::string> items;
+    ForEachItem(text, [&](std::string s) {
+        items.push_back(std::move(s));
+        return true;
+    });
+    return items;
+}
+
+std::string JoinCommaText(const std::vector<std::string>& items)
+{
+    if (items.size() == 1 && items[0].empty()) return "\"\"";
+    std::string out;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i) out += ',';
+        const std::string& s = items[i];
+        bool quote = false;
+        for (char c : s)
+            if (static_cast<unsigned char>(c) <= 32 || c == '"' || c == ',') { quote = true; break; }
+        if (!quote) { out += s; continue; }
+        out += '"';
+        for (char c : s) {
+            if (c == '"') out += '"';
+            out += c;
+        }
+        out += '"';
+    }
+    return out;
+}
