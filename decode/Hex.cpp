@@ -24,41 +24,44 @@ bool IsBlank(char c)
     return u >= 1 && u <= 32;
 }
 
-// Calls `item` for each item of the list rule; stops when `item` returns false.
+// Calls `item` with a view of each item of the list rule. Unquoted items are
+// views into `text`; quoted ones are unescaped into a scratch buffer.
 template <typename F>
-void ForEachItem(const std::string& text, F item)
+void ForEachItem(std::string_view text, F item)
 {
     std::size_t p = 0;
     const std::size_t n = text.size();
-    auto at = [&](std::size_t i) { return i < n ? text[i] : '\0'; };
+    std::string scratch;
     while (p < n && IsBlank(text[p])) ++p;
     while (p < n && text[p] != '\0') {
-        std::string s;
+        std::string_view s;
         if (text[p] == '"') {
+            scratch.clear();
             ++p;
             while (p < n) {
                 if (text[p] == '"') {
-                    if (at(p + 1) == '"') { s += '"'; p += 2; continue; }
+                    if (p + 1 < n && text[p + 1] == '"') { scratch += '"'; p += 2; continue; }
                     ++p;
                     break;
                 }
-                s += text[p++];
+                scratch += text[p++];
             }
+            s = scratch;
         } else {
             std::size_t b = p;
             while (p < n && static_cast<unsigned char>(text[p]) > 32 && text[p] != ',') ++p;
-            s.assign(text, b, p - b);
+            s = text.substr(b, p - b);
         }
-        if (!item(std::move(s))) return;
+        item(s);
         while (p < n && IsBlank(text[p])) ++p;
-        if (at(p) == ',') {
+        if (p < n && text[p] == ',') {
             ++p;
             while (p < n && IsBlank(text[p])) ++p;
         }
     }
 }
 
-std::string Trim(const std::string& s)
+std::string_view Trim(std::string_view s)
 {
     std::size_t b = 0, e = s.size();
     while (b < e && IsBlank(s[b])) ++b;
@@ -70,11 +73,10 @@ template <typename Conv>
 int ListToBytes(const std::string& text, std::uint8_t* buf, int last, Conv conv)
 {
     int count = 0;
-    ForEachItem(text, [&](std::string item) {
+    ForEachItem(text, [&](std::string_view item) {
         if (count > last)
             throw ERangeError("List index out of bounds (" + std::to_string(count) + ")");
         buf[count++] = static_cast<std::uint8_t>(conv(item));
-        return true;
     });
     return count;
 }
@@ -97,7 +99,7 @@ std::string BytesToText(const std::uint8_t* buf, int last, int count, Fmt fmt)
 
 } // namespace
 
-int HexToByte(const std::string& text)
+static int HexOfItem(std::string_view text)
 {
     if (text.empty()) return 0;
     int v = 0;
@@ -109,6 +111,8 @@ int HexToByte(const std::string& text)
     }
     return v;
 }
+
+int HexToByte(const std::string& text) { return HexOfItem(text); }
 
 std::string ByteToHex(int value)
 {
@@ -136,21 +140,21 @@ std::string BytesToHex(const std::uint8_t* buf, int last, int count)
 
 int DecToBytes(const std::string& text, std::uint8_t* buf, int last)
 {
-    return ListToBytes(text, buf, last, [](const std::string& item) {
+    return ListToBytes(text, buf, last, [](std::string_view item) {
         return static_cast<std::uint32_t>(StrToIntDef(Trim(item), 0)) & 0xFFu;
     });
 }
 
 int HexToBytes(const std::string& text, std::uint8_t* buf, int last)
 {
-    return ListToBytes(text, buf, last, [](const std::string& item) { return HexToByte(item); });
+    return ListToBytes(text, buf, last, [](std::string_view item) { return HexOfItem(item); });
 }
 
 std::string DashToEmpty(const std::string& text) { return text == "-" ? std::string() : text; }
 
 std::string EmptyToDash(const std::string& text) { return text.empty() ? std::string("-") : text; }
 
-bool TryStrToInt(const std::string& text, std::int32_t& out)
+bool TryStrToInt(std::string_view text, std::int32_t& out)
 {
     std::size_t p = 0;
     const std::size_t n = text.size();
@@ -185,7 +189,7 @@ bool TryStrToInt(const std::string& text, std::int32_t& out)
     return true;
 }
 
-std::int32_t StrToIntDef(const std::string& text, std::int32_t def)
+std::int32_t StrToIntDef(std::string_view text, std::int32_t def)
 {
     std::int32_t v;
     return TryStrToInt(text, v) ? v : def;
@@ -193,7 +197,7 @@ std::int32_t StrToIntDef(const std::string& text, std::int32_t def)
 
 bool TryFloatFromText(const std::string& text, long double& out)
 {
-    std::string s = Trim(text);
+    std::string s(Trim(text));
     // Accept only: [sign] digits [. digits] [e [sign] digits], at least one digit.
     std::size_t p = 0, n = s.size();
     if (p < n && (s[p] == '+' || s[p] == '-')) ++p;
@@ -245,10 +249,7 @@ std::string NumberToText(long double value)
 std::vector<std::string> SplitList(const std::string& text)
 {
     std::vector<std::string> items;
-    ForEachItem(text, [&](std::string s) {
-        items.push_back(std::move(s));
-        return true;
-    });
+    ForEachItem(text, [&](std::string_view s) { items.emplace_back(s); });
     return items;
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One reply frame: 129 positions (0..128), byte 1 of a "Start" cell is 0.
@@ -31,8 +32,8 @@ std::string NumberToText(long double value);
 
 // The standard integer conversion: blanks before, optional sign, "$" or
 // "0x" for hexadecimal, nothing after, 32-bit range.
-bool TryStrToInt(const std::string& text, std::int32_t& out);
-std::int32_t StrToIntDef(const std::string& text, std::int32_t def);
+bool TryStrToInt(std::string_view text, std::int32_t& out);
+std::int32_t StrToIntDef(std::string_view text, std::int32_t def);
 
 // The list rule: commas and/or blanks separate, double quotes keep commas
 // and blanks, "" inside quotes is one quote, an empty position between two
