@@ -1,0 +1,99 @@
+// Reading back a recorded log: 100,000 lines of 60-byte frames, read and
+// parsed through the replay reader; also one line parsed and one written.
+#include "link/LogFile.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kLines = 100000;
+constexpr int kFrame = 60;
+
+FrameBuffer SampleFrame(int i)
+{
+    FrameBuffer f{};
+    for (int b = 0; b < kFrame; ++b) f[b] = static_cast<std::uint8_t>(b * 37 + i * 11);
+    return f;
+}
+
+struct LogFixture {
+    std::string dir, file;
+    LogFixture()
+    {
+        const char* t = std::getenv("TMPDIR");
+        std::string tmpl = std::string(t && *t ? t : "/tmp") + "/benchlog-XXXXXX";
+        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        dir = tmpl;
+        file = dir + "/bench.alg";
+        TLogWriter w;
+        if (!w.Create(file)) throw std::runtime_error("cannot create " + file);
+        for (int i = 0; i < kLines; ++i) {
+            FrameBuffer f = SampleFrame(i);
+            w.WriteLogLine(i * 100, f.data(), kFrame);
+        }
+    }
+    ~LogFixture() { std::filesystem::remove_all(dir); }
+};
+
+void BM_ReadLog100k(benchmark::State& state)
+{
+    LogFixture fx;
+    long long lines = 0;
+    for (auto _ : state) {
+        TLogReader r;
+        if (!r.Open(fx.file)) {
+            state.SkipWithError("cannot open log");
+            return;
+        }
+        FrameBuffer buf{};
+        int count = 0;
+        std::int32_t stamp = 0;
+        int n = 0;
+        while (r.ReadLogLine(buf, count, stamp)) {
+            benchmark::DoNotOptimize(buf.data());
+            ++n;
+        }
+        if (n != kLines || count != kFrame) {
+            state.SkipWithError("wrong line count");
+            return;
+        }
+        lines += n;
+    }
+    state.SetItemsProcessed(lines);
+    state.counters["lines/s"] = benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ReadLog100k)->Unit(benchmark::kMillisecond);
+
+void BM_ParseLogLine(benchmark::State& state)
+{
+    FrameBuffer f = SampleFrame(3);
+    std::string line = FormatLogLine(123456, f.data(), kFrame);
+    FrameBuffer buf{};
+    std::int32_t stamp = 0;
+    for (auto _ : state) {
+        int n = ParseLogLine(line, buf, stamp);
+        benchmark::DoNotOptimize(n);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ParseLogLine);
+
+void BM_FormatLogLine(benchmark::State& state)
+{
+    FrameBuffer f = SampleFrame(5);
+    for (auto _ : state) {
+        std::string s = FormatLogLine(123456, f.data(), kFrame);
+        benchmark::DoNotOptimize(s.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_FormatLogLine);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,274 @@
+#include "link/LogFile.h"
+
+#include "decode/Errors.h"
+#include "definitions/Dialogs.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kFilter = "ALDL log file|*.alg";
+const char* const kExt = "alg";
+
+// Only the first 255 characters of a byte list are read.
+constexpr std::size_t kListCut = 255;
+// A stamp text longer than this cannot be a number worth keeping.
+constexpr std::size_t kStampCap = 4096;
+
+std::string Replace(std::string text, const std::string& name)
+{
+    auto p = text.find("%s");
+    if (p != std::string::npos) text.replace(p, 2, name);
+    return text;
+}
+
+std::string SysError(const char* what, const std::string& name, int err)
+{
+    return std::string(what) + " " + name + ": " + std::strerror(err);
+}
+
+// Opened without blocking (a FIFO must not freeze the window), then made
+// blocking again for the ordinary reads and writes.
+int OpenFd(const std::string& name, int flags)
+{
+    int fd;
+    do fd = ::open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    return fd;
+}
+
+void CheckCount(int count)
+{
+    if (count < 0 || count > FrameLast + 1)
+        throw ERangeError("Range check error: a log line of " + std::to_string(count) + " bytes");
+}
+
+} // namespace
+
+std::string FormatLogLine(std::int32_t stamp, const std::uint8_t* buf, int count)
+{
+    CheckCount(count);
+    char head[16];
+    int n = std::snprintf(head, sizeof head, "%6.6d,", static_cast<int>(stamp));
+    std::string line(head, static_cast<std::size_t>(n));
+    line += BytesToDec(buf, FrameLast, count);
+    return line;
+}
+
+int ParseLogLine(const std::string& line, FrameBuffer& buf, std::int32_t& stamp)
+{
+    auto comma = line.find(',');
+    std::size_t from = 0;
+    stamp = 0;
+    if (comma != std::string::npos) {
+        stamp = StrToIntDef(line.substr(0, comma), 0);
+        from = comma + 1;
+    }
+    std::string list = line.substr(from, kListCut);
+    try {
+        return DecToBytes(list, buf.data(), FrameLast);
+    } catch (const ERangeError&) {
+        // Only a file not written here has more items than the buffer holds:
+        // the first 129 are stored before the throw, the rest are dropped.
+        return FrameLast + 1;
+    }
+}
+
+// ---------------------------------------------------------------- writer
+
+TLogWriter::~TLogWriter() { Close(); }
+
+bool TLogWriter::Create(const std::string& name)
+{
+    Close();
+    if (name.empty()) return false;
+    int fd = OpenFd(name, O_WRONLY | O_CREAT | O_TRUNC);
+    if (fd < 0) return false;
+    struct stat st {};
+    regular_ = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    fd_ = fd;
+    size_ = 0;
+    name_ = name;
+    return true;
+}
+
+void TLogWriter::Close()
+{
+    if (fd_ < 0) return;
+    // Lines are already with the system; this only hurries them to the disk.
+    if (regular_) ::fdatasync(fd_);
+    ::close(fd_);
+    fd_ = -1;
+    name_.clear();
+}
+
+void TLogWriter::WriteLogLine(std::int32_t stamp, const std::uint8_t* buf, int count)
+{
+    if (fd_ < 0) throw EInOutError("File not open for writing (log file)");
+    line_ = FormatLogLine(stamp, buf, count);
+    line_ += "\r\n";
+    const char* p = line_.data();
+    std::size_t left = line_.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd_, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            int err = n < 0 ? errno : ENOSPC;
+            // Take back a partial line so a later reader sees only whole ones.
+            if (regular_ && left != line_.size()) {
+                if (::ftruncate(fd_, size_) == 0) ::lseek(fd_, size_, SEEK_SET);
+            }
+            throw EInOutError(SysError("I/O error writing log file", name_, err));
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    size_ += static_cast<long long>(line_.size());
+}
+
+// ---------------------------------------------------------------- reader
+
+TLogReader::~TLogReader() { Close(); }
+
+bool TLogReader::Open(const std::string& name)
+{
+    Close();
+    if (name.empty()) return false;
+    int fd = OpenFd(name, O_RDONLY);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    eof_ = false;
+    name_ = name;
+    data_.resize(64 * 1024);
+    pos_ = len_ = 0;
+    return true;
+}
+
+void TLogReader::Close()
+{
+    if (fd_ < 0) return;
+    ::close(fd_);
+    fd_ = -1;
+    name_.clear();
+    pos_ = len_ = 0;
+    eof_ = false;
+}
+
+bool TLogReader::Fill()
+{
+    if (eof_) return false;
+    for (;;) {
+        ssize_t n = ::read(fd_, data_.data(), data_.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw EInOutError(SysError("I/O error reading replay file", name_, errno));
+        pos_ = 0;
+        len_ = static_cast<std::size_t>(n);
+        if (n == 0) eof_ = true;
+        return n > 0;
+    }
+}
+
+// Keeps the text before the first comma (up to kStampCap) and the first
+// kListCut characters after it; a line with no comma keeps its start.
+void TLogReader::Append(const char* b, const char* e)
+{
+    if (comma_ == std::string::npos) {
+        auto* c = static_cast<const char*>(std::memchr(b, ',', static_cast<std::size_t>(e - b)));
+        const char* stop = c ? c : e;
+        std::size_t room = kStampCap > line_.size() ? kStampCap - line_.size() : 0;
+        std::size_t take = static_cast<std::size_t>(stop - b);
+        if (take > room) {
+            take = room;
+            stampOverflow_ = true;
+        }
+        line_.append(b, take);
+        if (!c) return;
+        if (stampOverflow_) line_.assign("?"); // reads as stamp 0
+        comma_ = line_.size();
+        line_ += ',';
+        b = c + 1;
+    }
+    std::size_t limit = comma_ + 1 + kListCut;
+    if (line_.size() < limit) {
+        std::size_t take = std::min(limit - line_.size(), static_cast<std::size_t>(e - b));
+        line_.append(b, take);
+    }
+}
+
+bool TLogReader::ReadLogLine(FrameBuffer& buf, int& count, std::int32_t& stamp)
+{
+    if (fd_ < 0) return false;
+    line_.clear();
+    comma_ = std::string::npos;
+    stampOverflow_ = false;
+    bool any = false;
+    for (;;) {
+        if (pos_ == len_ && !Fill()) break;
+        const char* b = data_.data() + pos_;
+        const char* e = data_.data() + len_;
+        const char* p = b;
+        while (p < e && *p != '\r' && *p != '\x1a') ++p;
+        if (p > b) {
+            Append(b, p);
+            any = true;
+        }
+        pos_ = static_cast<std::size_t>(p - data_.data());
+        if (p == e) continue;
+        if (*p == '\x1a') {
+            // Ctrl+Z ends the file: nothing after it is ever read.
+            eof_ = true;
+            pos_ = len_;
+            break;
+        }
+        any = true;
+        ++pos_;
+        if (pos_ == len_) Fill();
+        if (pos_ < len_ && data_[pos_] == '\n') ++pos_;
+        break;
+    }
+    if (!any) return false;
+    count = ParseLogLine(line_, buf, stamp);
+    return true;
+}
+
+// ---------------------------------------------------------------- commands
+
+bool StartLogging(TLogWriter& log)
+{
+    auto name = Dialogs().SaveFileName(kFilter, kExt);
+    if (!name || name->empty()) return false;
+    // Ask whenever the file exists, readable or not, before emptying it.
+    struct stat st {};
+    if (::stat(name->c_str(), &st) == 0) {
+        auto a = Dialogs().Message(Replace("File %s already exists. Do you want to replace it?", *name),
+                                   "Log file...", MsgButtons::YesNo, MsgKind::Question);
+        if (a != MsgAnswer::Yes) return false;
+    }
+    if (log.Create(*name)) return true;
+    // Without this the user would run believing the frames are recorded.
+    Dialogs().Message(Replace("Can't create file %s", *name), "Log file...", MsgButtons::Ok, MsgKind::Error);
+    return false;
+}
+
+bool SetPlayFile(TLogReader& play)
+{
+    play.Close();
+    auto name = Dialogs().OpenFileName(kFilter, kExt);
+    if (!name) return false;
+    if (play.Open(*name)) return true;
+    Dialogs().Message(Replace("Can't open file %s", *name), "Replay file...", MsgButtons::Ok, MsgKind::Error);
+    return false;
+}

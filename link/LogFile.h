@@ -1,0 +1,89 @@
+#pragma once
+// Log files: one text line per good frame, "stamp,bytes" ended by CR LF.
+// Plain C++ so replay, benchmarks and tools can read logs without the window.
+#include "decode/Hex.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The log being recorded. Every line goes to the operating system as soon
+// as it is written, so a crash or kill loses at most the line in progress.
+class TLogWriter {
+public:
+    TLogWriter() = default;
+    TLogWriter(const TLogWriter&) = delete;
+    TLogWriter& operator=(const TLogWriter&) = delete;
+    ~TLogWriter();
+
+    // Creates or empties `name` for writing (closing any open log first).
+    // False when it cannot; nothing is shown.
+    bool Create(const std::string& name);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+    // Empty while no log is open.
+    const std::string& Name() const { return name_; }
+
+    // Appends one line for the first `count` bytes of `buf` (at most 129).
+    // Throws EInOutError when the line cannot be written; a partly written
+    // line is taken back so the lines before it stay intact. A count below 0
+    // or above 129 throws ERangeError and writes nothing.
+    void WriteLogLine(std::int32_t stamp, const std::uint8_t* buf, int count);
+
+private:
+    int fd_ = -1;
+    bool regular_ = false;
+    long long size_ = 0; // bytes of whole lines written
+    std::string name_;
+    std::string line_;
+};
+
+// The log being replayed, read line by line through its own buffer.
+class TLogReader {
+public:
+    TLogReader() = default;
+    TLogReader(const TLogReader&) = delete;
+    TLogReader& operator=(const TLogReader&) = delete;
+    ~TLogReader();
+
+    // Opens `name` (closing any open one first); reading starts at the first
+    // line. Only regular files are taken, so a pipe or device never blocks.
+    bool Open(const std::string& name);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+    const std::string& Name() const { return name_; }
+
+    // False at the end of the file, at a Ctrl+Z, or when no file is open.
+    // Otherwise stores the line's bytes from position 0 (positions past the
+    // count are left as they were) and gives the count and stamp.
+    // Throws EInOutError when the file cannot be read.
+    bool ReadLogLine(FrameBuffer& buf, int& count, std::int32_t& stamp);
+
+private:
+    bool Fill();
+    void Append(const char* b, const char* e);
+
+    int fd_ = -1;
+    bool eof_ = false;
+    std::string name_;
+    std::vector<char> data_;
+    std::size_t pos_ = 0, len_ = 0;
+    // The line being read, kept only as far as it can matter.
+    std::string line_;
+    std::size_t comma_ = std::string::npos;
+    bool stampOverflow_ = false;
+};
+
+// Steps 2-4 of switching recording on: save dialog, replace question,
+// create. True when recording is now on.
+bool StartLogging(TLogWriter& log);
+// Closes any open replay file, asks for one and opens it, or shows
+// "Can't open file %s". True when a file is open.
+bool SetPlayFile(TLogReader& play);
+
+// One line without its CR LF: "%6.6d" stamp, ",", the bytes in decimal.
+// Same count rules as TLogWriter::WriteLogLine (ERangeError).
+std::string FormatLogLine(std::int32_t stamp, const std::uint8_t* buf, int count);
+// Splits a line (without its end) into stamp and bytes; returns the count.
+// The byte list is cut to 255 characters and to the 129 buffer positions.
+int ParseLogLine(const std::string& line, FrameBuffer& buf, std::int32_t& stamp);
