@@ -1,0 +1,258 @@
+#include "Persist.h"
+
+#include "decode/Errors.h"
+#include "definitions/Dialogs.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kFilter = "ALDL definitions|*.ald";
+const char* const kExt = "ald";
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameFolded(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Upper(a[i]) != Upper(b[i])) return false;
+    return true;
+}
+
+std::string KeyOf(const std::string& line)
+{
+    auto eq = line.find('=');
+    return eq == std::string::npos ? std::string() : line.substr(0, eq);
+}
+
+// LF ends a line and a CR right before it belongs to the line end; every
+// other byte is content, so nothing the program does not understand changes.
+std::vector<std::string> SplitLines(const std::string& data)
+{
+    std::vector<std::string> out;
+    std::size_t b = 0;
+    while (b < data.size()) {
+        std::size_t e = data.find('\n', b);
+        if (e == std::string::npos) {
+            out.push_back(data.substr(b));
+            break;
+        }
+        std::size_t le = e;
+        if (le > b && data[le - 1] == '\r') --le;
+        out.emplace_back(data, b, le - b);
+        b = e + 1;
+    }
+    return out;
+}
+
+bool ReadWhole(const std::string& name, std::string& data)
+{
+    std::FILE* f = std::fopen(name.c_str(), "rb");
+    if (!f) return false;
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+enum class WriteResult { Ok, CantCreate, IoError };
+
+struct WriteOutcome {
+    WriteResult result;
+    int error = 0;
+};
+
+// Writes into a fresh file next to the target and renames it over the
+// target, so a failure at any point leaves the old file as it was.
+WriteOutcome WriteWhole(const std::string& name, const std::string& content)
+{
+    std::string target = name;
+    struct stat lst {};
+    if (::lstat(name.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        // Replace the file the link points to, not the link.
+        if (char* real = ::realpath(name.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+    std::string dir = ".", base = target;
+    auto slash = target.rfind('/');
+    if (slash != std::string::npos) {
+        dir = slash == 0 ? "/" : target.substr(0, slash);
+        base = target.substr(slash + 1);
+    }
+    if (base.empty()) return {WriteResult::CantCreate, EISDIR};
+
+    static unsigned counter = 0;
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = dir + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + ".tmp";
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return {WriteResult::CantCreate, errno};
+
+    struct stat st {};
+    bool existed = ::stat(target.c_str(), &st) == 0;
+    if (existed && S_ISREG(st.st_mode)) (void)::fchmod(fd, st.st_mode & 07777);
+
+    auto fail = [&](WriteResult r, int err) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(temp.c_str());
+        return WriteOutcome{r, err};
+    };
+
+    const char* p = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        ssize_t w = ::write(fd, p, left);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return fail(WriteResult::IoError, errno);
+        }
+        p += w;
+        left -= static_cast<std::size_t>(w);
+    }
+    if (::fsync(fd) != 0 && errno != EINVAL) return fail(WriteResult::IoError, errno);
+    int c = ::close(fd);
+    fd = -1;
+    if (c != 0) return fail(WriteResult::IoError, errno);
+    if (::rename(temp.c_str(), target.c_str()) != 0) return fail(WriteResult::CantCreate, errno);
+    return {WriteResult::Ok};
+}
+
+} // namespace
+
+void TLxPersist::SetFileName(const std::string& name) { FileName = name; }
+
+void TLxPersist::SetModified(bool value) { Modified = value; }
+
+bool TLxPersist::LoadFile(const std::string& name)
+{
+    std::string file = name;
+    if (file.empty()) {
+        auto chosen = Dialogs().OpenFileName(kFilter, kExt);
+        if (!chosen || chosen->empty()) return false;
+        file = *chosen;
+    }
+    std::string data;
+    if (!ReadWhole(file, data)) return false;
+    Lines = SplitLines(data);
+    FileName = file;
+    Modified = false;
+    return true;
+}
+
+bool TLxPersist::ReloadFile() { return FileName.empty() ? true : LoadFile(FileName); }
+
+bool TLxPersist::SaveFile(const std::string& name)
+{
+    std::string file = name;
+    if (file.empty()) {
+        auto chosen = Dialogs().SaveFileName(kFilter, kExt);
+        if (!chosen || chosen->empty()) return false;
+        file = *chosen;
+        struct stat st {};
+        if (::stat(file.c_str(), &st) == 0 &&
+            Dialogs().Message("File " + file + " already exists. Do you want to replace it?", "Log file...",
+                              MsgButtons::YesNo, MsgKind::Question) != MsgAnswer::Yes)
+            return false;
+    }
+    std::string content;
+    std::size_t size = 0;
+    for (const auto& l : Lines) size += l.size() + 2;
+    content.reserve(size);
+    for (const auto& l : Lines) {
+        content += l;
+        content += "\r\n";
+    }
+    WriteOutcome out = WriteWhole(file, content);
+    if (out.result == WriteResult::CantCreate) return false;
+    if (out.result == WriteResult::IoError) {
+        Dialogs().Message("I/O error writing " + file + ": " + std::strerror(out.error), "Diduvuve", MsgButtons::Ok,
+                          MsgKind::Error);
+        return false;
+    }
+    FileName = file;
+    Modified = false;
+    return true;
+}
+
+bool TLxPersist::SaveIfModified() { return Modified ? SaveFile(FileName) : true; }
+
+int TLxPersist::FindSection(const std::string& section) const
+{
+    for (std::size_t i = 0; i < Lines.size(); ++i)
+        if (SameFolded(Lines[i], section)) return static_cast<int>(i);
+    return -1;
+}
+
+int TLxPersist::FindKey(const std::string& section, const std::string& key) const
+{
+    int s = FindSection(section);
+    if (s < 0) return -1;
+    for (std::size_t i = static_cast<std::size_t>(s) + 1; i < Lines.size(); ++i) {
+        const std::string& l = Lines[i];
+        if (!l.empty() && l[0] == '[') break;
+        if (SameFolded(KeyOf(l), key)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int TLxPersist::AddSection(const std::string& section)
+{
+    int s = FindSection(section);
+    if (s >= 0) return s;
+    if (!Lines.empty()) Lines.emplace_back();
+    Lines.push_back(section);
+    Modified = true;
+    return static_cast<int>(Lines.size()) - 1;
+}
+
+std::string TLxPersist::ReadString(const std::string& section, const std::string& key, const std::string& def) const
+{
+    int i = FindKey(section, key);
+    if (i < 0) return def;
+    const std::string& l = Lines[static_cast<std::size_t>(i)];
+    auto eq = l.find('=');
+    return eq == std::string::npos ? def : l.substr(eq + 1);
+}
+
+void TLxPersist::WriteString(const std::string& section, const std::string& key, const std::string& value)
+{
+    if (section.find('\n') != std::string::npos || key.find('\n') != std::string::npos ||
+        value.find('\n') != std::string::npos)
+        throw ERangeError("Line break in the value of " + key + " can't be stored");
+    std::string line = key + "=" + value;
+    int i = FindKey(section, key);
+    if (i < 0) {
+        int s = AddSection(section);
+        Lines.insert(Lines.begin() + s + 1, std::move(line));
+        Modified = true;
+        return;
+    }
+    std::string& l = Lines[static_cast<std::size_t>(i)];
+    auto eq = l.find('=');
+    if (eq != std::string::npos && l.compare(eq + 1, std::string::npos, value) == 0) return;
+    l = std::move(line);
+    Modified = true;
+}
+
+void TLxPersist::DeleteKey(const std::string& section, const std::string& key)
+{
+    int i = FindKey(section, key);
+    if (i < 0) return;
+    Lines.erase(Lines.begin() + i);
+    Modified = true;
+}

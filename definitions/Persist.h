@@ -1,0 +1,38 @@
+#pragma once
+// A keyed, sectioned text file held whole in memory as lines. Lines the
+// store does not interpret (comments, blank lines, unknown sections) are
+// kept as they are, so a file written here reloads and re-saves unchanged.
+#include <string>
+#include <vector>
+
+class TLxPersist {
+public:
+    std::vector<std::string> Lines; // without line ends
+    std::string FileName;           // empty = none
+    bool Modified = false;
+
+    void SetFileName(const std::string& name);
+    void SetModified(bool value);
+
+    // An empty name asks for one through the open dialog. A file that can't
+    // be read gives false and changes nothing.
+    bool LoadFile(const std::string& name);
+    bool ReloadFile();
+    // An empty name asks through the save dialog (and before replacing an
+    // existing file). The old file is replaced only once the new content is
+    // completely on disk.
+    bool SaveFile(const std::string& name);
+    bool SaveIfModified();
+
+    // Section and key look-ups fold ASCII letters; no trimming.
+    int FindSection(const std::string& section) const;
+    int FindKey(const std::string& section, const std::string& key) const;
+    int AddSection(const std::string& section);
+    // The whole value after the first "=" (no length limit, so a long row is
+    // never cut and written back short).
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+    // Throws ERangeError, changing nothing, for a key or value holding a line
+    // feed: it would split into two lines on the next read.
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    void DeleteKey(const std::string& section, const std::string& key);
+};

@@ -1,0 +1,265 @@
+#include "decode/Errors.h"
+#include "definitions/Persist.h"
+#include "tests/definitions/TempDir.h"
+#include "tests/support/ScriptedDialogs.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(Persist, LookupsFoldCaseAndStayInsideTheSection)
+{
+    TLxPersist p;
+    p.Lines = {"; note", "[aldl]", "version=1", "NoEquals", "Words=3=x", "[STREAM]", "W1=a", "[Other]", "W2=b"};
+    EXPECT_EQ(p.FindSection("[ALDL]"), 1);
+    EXPECT_EQ(p.FindSection(" [ALDL]"), -1); // no trimming
+    EXPECT_EQ(p.FindSection("[none]"), -1);
+    EXPECT_EQ(p.FindKey("[ALDL]", "VERSION"), 2);
+    EXPECT_EQ(p.ReadString("[ALDL]", "Version", "0"), "1");
+    EXPECT_EQ(p.ReadString("[ALDL]", "Words", "0"), "3=x"); // value after the first "="
+    EXPECT_EQ(p.ReadString("[ALDL]", "W1", "none"), "none"); // stops at the next "["
+    EXPECT_EQ(p.ReadString("[STREAM]", "W2", "none"), "none");
+    EXPECT_EQ(p.ReadString("[Missing]", "W1", "def"), "def");
+    // A line without "=" has an empty key and no value.
+    EXPECT_EQ(p.FindKey("[ALDL]", ""), 3);
+    EXPECT_EQ(p.ReadString("[ALDL]", "", "def"), "def");
+    EXPECT_FALSE(p.Modified);
+}
+
+TEST(Persist, WriteStringInsertsBelowTheHeaderAndMarksOnlyRealChanges)
+{
+    TLxPersist p;
+    p.WriteString("[A]", "One", "1");
+    p.WriteString("[A]", "Two", "2");
+    EXPECT_EQ(p.Lines, (Lines{"[A]", "Two=2", "One=1"}));
+    EXPECT_TRUE(p.Modified);
+    EXPECT_EQ(p.AddSection("[B]"), 4);
+    EXPECT_EQ(p.Lines, (Lines{"[A]", "Two=2", "One=1", "", "[B]"}));
+    EXPECT_EQ(p.AddSection("[b]"), 4);
+
+    p.Modified = false;
+    p.WriteString("[a]", "ONE", "1");
+    EXPECT_FALSE(p.Modified);
+    EXPECT_EQ(p.Lines[2], "One=1");
+    p.WriteString("[a]", "ONE", "x");
+    EXPECT_TRUE(p.Modified);
+    EXPECT_EQ(p.Lines[2], "ONE=x"); // the line takes the key as written
+
+    p.Modified = false;
+    p.WriteString("[A]", "One", "X"); // case matters in values
+    EXPECT_TRUE(p.Modified);
+
+    p.Modified = false;
+    p.DeleteKey("[A]", "missing");
+    EXPECT_FALSE(p.Modified);
+    p.DeleteKey("[A]", "two");
+    EXPECT_TRUE(p.Modified);
+    EXPECT_EQ(p.Lines, (Lines{"[A]", "One=X", "", "[B]"}));
+}
+
+TEST(Persist, LineFeedInAValueIsRefusedBeforeAnythingChanges)
+{
+    TLxPersist p;
+    p.Lines = {"[A]", "K=v"};
+    EXPECT_THROW(p.WriteString("[A]", "K", "a\nb"), ERangeError);
+    EXPECT_THROW(p.WriteString("[New]", "K", "a\nb"), ERangeError);
+    EXPECT_EQ(p.Lines, (Lines{"[A]", "K=v"}));
+    EXPECT_FALSE(p.Modified);
+}
+
+TEST(Persist, LongValuesAreReadWhole)
+{
+    TLxPersist p;
+    std::string v(5000, 'x');
+    v += "end";
+    p.WriteString("[A]", "K", v);
+    EXPECT_EQ(p.ReadString("[A]", "K", ""), v);
+    p.Modified = false;
+    p.WriteString("[A]", "K", v);
+    EXPECT_FALSE(p.Modified);
+}
+
+TEST(Persist, LoadSplitsAnyLineEndAndSaveWritesCrLfAfterEveryLine)
+{
+    TempDir dir;
+    std::string in = dir.File("in.ini");
+    static const char raw[] = "a\r\nb\n\r\nc\rd\r\n\xff\0z\r\nlast";
+    WriteBytes(in, std::string(raw, sizeof raw - 1));
+    TLxPersist p;
+    ASSERT_TRUE(p.LoadFile(in));
+    EXPECT_EQ(p.Lines, (Lines{"a", "b", "", "c\rd", std::string("\xff\0z", 3), "last"}));
+    EXPECT_EQ(p.FileName, in);
+
+    std::string out = dir.File("out.ini");
+    ASSERT_TRUE(p.SaveFile(out));
+    std::string written = ReadBytes(out);
+    static const char want[] = "a\r\nb\r\n\r\nc\rd\r\n\xff\0z\r\nlast\r\n";
+    EXPECT_EQ(written, std::string(want, sizeof want - 1));
+
+    // What this store wrote comes back byte for byte.
+    TLxPersist q;
+    ASSERT_TRUE(q.LoadFile(out));
+    ASSERT_TRUE(q.SaveFile(dir.File("again.ini")));
+    EXPECT_EQ(ReadBytes(dir.File("again.ini")), written);
+
+    WriteBytes(in, "");
+    ASSERT_TRUE(p.LoadFile(in));
+    EXPECT_TRUE(p.Lines.empty());
+}
+
+TEST(Persist, AFileThatCantBeReadChangesNothing)
+{
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    TLxPersist p;
+    p.Lines = {"[A]", "K=v"};
+    p.FileName = "kept";
+    p.Modified = true;
+    EXPECT_FALSE(p.LoadFile(dir.File("missing.ald")));
+    EXPECT_FALSE(p.LoadFile(dir.Path())); // a folder
+    dialogs.QueueFile(std::nullopt);
+    EXPECT_FALSE(p.LoadFile(""));
+    EXPECT_EQ(p.Lines, (Lines{"[A]", "K=v"}));
+    EXPECT_EQ(p.FileName, "kept");
+    EXPECT_TRUE(p.Modified);
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(dialogs.asked[0].what, "open");
+    EXPECT_EQ(dialogs.asked[0].text, "ALDL definitions|*.ald");
+    EXPECT_EQ(dialogs.asked[0].caption, "ald");
+    EXPECT_TRUE(dialogs.Messages().empty());
+
+    p.FileName.clear();
+    EXPECT_TRUE(p.ReloadFile()); // nameless: nothing to re-read
+    p.FileName = dir.File("missing.ald");
+    EXPECT_FALSE(p.ReloadFile());
+}
+
+TEST(Persist, SaveDialogAsksBeforeReplacingAndANamedSaveAsksNothing)
+{
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    std::string existing = dir.File("old.ald");
+    WriteBytes(existing, "old");
+    TLxPersist p;
+    p.Lines = {"[A]"};
+    p.Modified = true;
+
+    dialogs.QueueFile(std::nullopt);
+    EXPECT_FALSE(p.SaveFile(""));
+    dialogs.QueueFile(existing);
+    dialogs.QueueAnswer(MsgAnswer::No);
+    EXPECT_FALSE(p.SaveFile(""));
+    EXPECT_EQ(ReadBytes(existing), "old");
+    EXPECT_TRUE(p.FileName.empty());
+    EXPECT_TRUE(p.Modified);
+
+    dialogs.QueueFile(existing);
+    dialogs.QueueAnswer(MsgAnswer::Yes);
+    EXPECT_TRUE(p.SaveFile(""));
+    EXPECT_EQ(ReadBytes(existing), "[A]\r\n");
+    EXPECT_EQ(p.FileName, existing);
+    EXPECT_FALSE(p.Modified);
+
+    ASSERT_EQ(dialogs.asked.size(), 5u);
+    EXPECT_EQ(dialogs.asked[0].what, "save");
+    EXPECT_EQ(dialogs.asked[0].text, "ALDL definitions|*.ald");
+    EXPECT_EQ(dialogs.asked[2].text, "File " + existing + " already exists. Do you want to replace it?");
+    EXPECT_EQ(dialogs.asked[2].caption, "Log file...");
+    EXPECT_EQ(dialogs.asked[2].buttons, MsgButtons::YesNo);
+
+    // A new file from the dialog needs no prompt, nor does a given name.
+    dialogs.QueueFile(dir.File("new.ald"));
+    EXPECT_TRUE(p.SaveFile(""));
+    EXPECT_TRUE(p.SaveFile(existing));
+    EXPECT_EQ(dialogs.asked.size(), 6u);
+    EXPECT_TRUE(dialogs.unexpected.empty());
+
+    // Not modified: nothing is written and nothing asked, even without a name.
+    p.FileName.clear();
+    EXPECT_TRUE(p.SaveIfModified());
+    EXPECT_EQ(dialogs.asked.size(), 6u);
+}
+
+TEST(Persist, AFileThatCantBeCreatedGivesFalseQuietly)
+{
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    TLxPersist p;
+    p.Lines = {"[A]"};
+    p.FileName = "before.ald";
+    p.Modified = true;
+    EXPECT_FALSE(p.SaveFile(dir.File("no/such/folder.ald")));
+    EXPECT_FALSE(p.SaveFile(dir.Path())); // a folder in the way
+    EXPECT_EQ(p.FileName, "before.ald");
+    EXPECT_TRUE(p.Modified);
+    EXPECT_TRUE(dialogs.asked.empty());
+    EXPECT_EQ(dir.Entries(), 0);
+}
+
+// Limits the size of any file written, so a write fails as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit l = old_;
+        l.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &l);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, old_handler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*old_handler_)(int) = nullptr;
+};
+
+TEST(Persist, AWriteErrorIsReportedAndTheOldFileStaysWhole)
+{
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    std::string name = dir.File("def.ald");
+    WriteBytes(name, "[ALDL]\r\nWords=1\r\n");
+    TLxPersist p;
+    ASSERT_TRUE(p.LoadFile(name));
+    for (int i = 0; i < 200; ++i) p.WriteString("[STREAM]", "W" + std::to_string(i), std::string(40, 'v'));
+    {
+        FileSizeLimit limit(1000);
+        EXPECT_FALSE(p.SaveFile(name));
+    }
+    EXPECT_EQ(ReadBytes(name), "[ALDL]\r\nWords=1\r\n");
+    EXPECT_TRUE(p.Modified);
+    ASSERT_EQ(dialogs.Messages().size(), 1u);
+    EXPECT_NE(dialogs.Messages()[0].find("I/O error writing " + name), std::string::npos);
+    EXPECT_EQ(dir.Entries(), 1); // no temporary file left behind
+    EXPECT_TRUE(p.SaveFile(name));
+    EXPECT_GT(ReadBytes(name).size(), 8000u);
+}
+
+TEST(Persist, SaveKeepsTheFileModeAndWritesThroughALink)
+{
+    TempDir dir;
+    std::string real = dir.File("real.ald"), link = dir.File("link.ald");
+    WriteBytes(real, "x\r\n");
+    ::chmod(real.c_str(), 0640);
+    std::filesystem::create_symlink(real, link);
+    TLxPersist p;
+    p.Lines = {"new"};
+    ASSERT_TRUE(p.SaveFile(link));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadBytes(real), "new\r\n");
+    struct stat st {};
+    ::stat(real.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(dir.Entries(), 2);
+}
+
+} // namespace
