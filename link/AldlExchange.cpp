@@ -1,0 +1,43 @@
+#include "link/AldlExchange.h"
+
+#include "decode/Errors.h"
+#include "decode/Hex.h"
+#include "serilink/serilink.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+int AldlExchange(const std::string& request, bool echo, std::uint8_t* reply, int last)
+{
+    std::array<std::uint8_t, AldlMaxRequest + 1> frame{};
+    const std::vector<std::string> items = SplitList(request);
+    const int n = std::min<int>(static_cast<int>(items.size()), AldlMaxRequest);
+    for (int i = 0; i < n; ++i)
+        frame[i] = static_cast<std::uint8_t>(HexToByte(items[i]));
+    const int m = scAddChkSum(frame.data(), static_cast<std::uint32_t>(n));
+    // The echo lands in the reply buffer and the header fill covers 128
+    // bytes; a shorter buffer would be overrun by whatever the line sends.
+    if (!reply || last + 1 < std::max(m, 128))
+        throw ERangeError("AldlExchange: reply buffer too short (" + std::to_string(last + 1) + ")");
+
+    if (scWrite(frame.data(), static_cast<std::uint32_t>(m)) <= 0)
+        return AldlLinkFailed;
+
+    if (echo) {
+        const int r = scRead(reply, static_cast<std::uint32_t>(m));
+        if (r <= 0)
+            return AldlNoEcho;
+        if (r == m && std::memcmp(reply, frame.data(), static_cast<std::size_t>(m)) != 0)
+            return AldlEchoDiffers;
+        // a short echo is let through: the header read starts at once
+    }
+
+    std::memset(reply, 0x3F, 128);
+    if (scRead(reply, 3) < 3)
+        return AldlNoHeader;
+    const int length = reply[1] - 0x55;
+    if (length < 0 || length > 127)
+        return AldlBadLength;
+    return scRead(reply, static_cast<std::uint32_t>(length));
+}
