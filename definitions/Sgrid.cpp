@@ -335,14 +335,15 @@ void TLxSgrid::NewDefinition()
     store_.SetModified(false);
 }
 
-void TLxSgrid::LoadDefinition(const std::string& name)
+bool TLxSgrid::LoadDefinition(const std::string& name)
 {
     TLxPersist before = store_;
-    if (!store_.LoadFile(name)) return;
+    if (!store_.LoadFile(name)) return true;
     // A refused file never becomes the document, so a later save can't write into it.
     auto refuse = [&](const std::string& message) {
         store_ = std::move(before);
         Dialogs().Message(message, "Diduvuve", MsgButtons::Ok, MsgKind::Error);
+        return false;
     };
     std::string versionText = store_.ReadString(kAldl, "Version", "0");
     std::int32_t version = 0;
@@ -363,6 +364,7 @@ void TLxSgrid::LoadDefinition(const std::string& name)
         SetRowText(k, store_.ReadString(kStream, WordKey(k), "0"));
     }
     EmptyRow(words + 1);
+    return true;
 }
 
 void TLxSgrid::StoreDefinition()

@@ -45,7 +45,9 @@ public:
     bool Modified() const;
 
     void NewDefinition();
-    void LoadDefinition(const std::string& name);
+    // False only when the file was refused (its message was shown); a
+    // cancelled dialog or an unreadable file gives true and changes nothing.
+    bool LoadDefinition(const std::string& name);
     void StoreDefinition();
     bool SaveDefinition();
     void SaveDefinitionAs();

@@ -200,6 +200,11 @@ TLxChart::TLxChart(QWidget* parent)
     : QWidget(parent), colors_(this), series_(this)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    dirtyTimer_.setSingleShot(true);
+    connect(&dirtyTimer_, &QTimer::timeout, this, [this] {
+        update(dirty_);
+        dirty_ = QRect();
+    });
     resize(255, 127);
     setMinimumSize(100, 50);
     minRange_ = 0;
@@ -493,8 +498,8 @@ void TLxChart::AddPoints(const ChartSample& in)
     if (scrolled) {
         Scroll();
     } else {
-        update(QRect(writeX_ - 2, 0, 3, picture_.height()));
-        update(QRect(legendRect_.Left, 0, legendRect_.Width(), picture_.height()));
+        MarkDirty(QRect(writeX_ - 2, 0, 3, picture_.height()));
+        MarkDirty(QRect(legendRect_.Left, 0, legendRect_.Width(), picture_.height()));
     }
 }
 
@@ -525,8 +530,14 @@ void TLxChart::Scroll()
         p.fillRect(newStrip_.Left, 0, newStrip_.Width(), h, ToQColor(colors_.BackGround()));
         DrawGridLines(p, newStrip_.Left, newStrip_.Right);
     }
-    update(QRect(plotRect_.Left, 0, legendRect_.Right - plotRect_.Left, h));
+    MarkDirty(QRect(plotRect_.Left, 0, legendRect_.Right - plotRect_.Left, h));
     QCoreApplication::processEvents();
+}
+
+void TLxChart::MarkDirty(const QRect& r)
+{
+    dirty_ = dirty_.united(r);
+    if (!dirtyTimer_.isActive()) dirtyTimer_.start(15);
 }
 
 void TLxChart::paintEvent(QPaintEvent* e)

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QStaticText>
+#include <QTimer>
 #include <QWidget>
 
 // Marks "no point" in a sample and an unwritten history slot. A real value
@@ -213,4 +214,9 @@ private:
     std::array<std::string, 4> shownValues_;
     bool legendFresh_ = false;
     QPointer<TLxTip> tip_;
+    // Sample drawing marks areas here; they reach the screen at most every
+    // frame interval, so a fast replay is not held up by painting.
+    void MarkDirty(const QRect& r);
+    QRect dirty_;
+    QTimer dirtyTimer_;
 };

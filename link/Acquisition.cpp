@@ -1,0 +1,232 @@
+// Live reading and replay: the transport commands, the acquisition loop and
+// the first half of every frame. Everything runs on the GUI thread; commands
+// clicked during a run arrive through the loop's event processing.
+#include "decode/Errors.h"
+#include "decode/Hex.h"
+#include "definitions/Dialogs.h"
+#include "link/AldlExchange.h"
+#include "serilink/serilink.h"
+#include "ui/Main.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+std::int64_t NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string Text(const QLineEdit* e)
+{
+    QByteArray b = e->text().toLatin1();
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+void ShowError(const std::string& text) { Dialogs().Message(text, "Diduvuve", MsgButtons::Ok, MsgKind::Error); }
+
+std::string SerialError() { return "Error: " + std::to_string(scErrCode()) + " " + scErrText(); }
+
+// Waits `ms` while the window keeps handling events, so a long interval never freezes it.
+void WaitProcessing(int ms, const bool& running)
+{
+    if (ms <= 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return;
+    }
+    const std::int64_t end = NowMs() + ms;
+    QEventLoop wait;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &wait, &QEventLoop::quit);
+    // Stop and Pause end the wait at once.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &wait, [&] {
+        if (!running) wait.quit();
+    });
+    timer.start(ms);
+    poll.start(10);
+    wait.exec();
+    if (running && NowMs() < end) QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+} // namespace
+
+void TfrmMain::btnRecordClick()
+{
+    if (!btnRecord->isEnabled()) return;
+    reading = true;
+    btnPlayClick();
+}
+
+void TfrmMain::btnPlayClick()
+{
+    if (loopDepth_ > 0) return;
+    if (!reading) {
+        if (!SetPlayFile()) return;
+        playing = true;
+    }
+    memRecv->clear();
+    SetRunState(1);
+    startTime = NowMs();
+    running = true;
+    loop(false);
+}
+
+void TfrmMain::btnPauseClick()
+{
+    if (!playing && !reading) return;
+    if (running) {
+        running = false;
+        btnAdvance->setEnabled(true);
+        Advance1->setEnabled(true);
+        return;
+    }
+    if (loopDepth_ > 0) return; // the previous loop has not unwound yet
+    btnAdvance->setEnabled(false);
+    Advance1->setEnabled(false);
+    running = true;
+    loop(false);
+}
+
+void TfrmMain::btnAdvanceClick()
+{
+    if (!playing && !reading) return;
+    if (running || loopDepth_ > 0) return;
+    running = true;
+    loop(true);
+}
+
+void TfrmMain::btnStopClick()
+{
+    SetRunState(0);
+    if (playFile.IsOpen()) playFile.Close();
+    playing = reading = running = false;
+}
+
+void TfrmMain::btnRewindClick() { Dialogs().Message("Not implemented yet", "Diduvuve", MsgButtons::Ok, MsgKind::Information); }
+
+void TfrmMain::loop(bool single)
+{
+    if (loopDepth_ > 0) return;
+    struct Depth {
+        int& d;
+        explicit Depth(int& x) : d(x) { ++d; }
+        ~Depth() { --d; }
+    } depth(loopDepth_);
+
+    if (reading && !OpenComs()) {
+        btnStopClick();
+        return;
+    }
+    try {
+        while (running) {
+            if (!DoAldlPacket()) btnStopClick();
+            std::int32_t interval = StrToIntDef(Text(txtInterval), 100);
+            if (interval < 0) interval = 0;
+            WaitProcessing(running ? interval : 0, running);
+            if (single) running = false;
+        }
+    } catch (const std::exception& e) {
+        // A failing frame ends the run cleanly: port closed, controls idle, log intact.
+        btnStopClick();
+        CloseComs();
+        ShowError(e.what());
+        return;
+    }
+    CloseComs();
+}
+
+bool TfrmMain::OpenComs()
+{
+    const std::int32_t port = StrToIntDef(Text(txtCom), 1);
+    if (scInit(port, "baud=8192 parity=N data=8 stop=1") < 0) {
+        const std::string msg = SerialError();
+        scDone(); // a failed set-up may still hold the port; free it for the next try
+        ShowError(msg);
+        return false;
+    }
+    if (scTimeOut(20, 10, 50) < 0) {
+        const std::string msg = SerialError();
+        scDone();
+        ShowError(msg);
+        return false;
+    }
+    comsOpen = true;
+    return true;
+}
+
+bool TfrmMain::CloseComs()
+{
+    if (comsOpen && scDone() < 0) ShowError(SerialError());
+    comsOpen = false;
+    return true;
+}
+
+bool TfrmMain::DoAldlPacket()
+{
+    FrameBuffer frame{};
+    int count = 0;
+    std::int32_t stamp = 0;
+    if (playing) {
+        if (!playFile.ReadLogLine(frame, count, stamp)) return false;
+    } else {
+        std::string request = Text(txtSend);
+        if (request.empty()) {
+            request = Text(txtRequest);
+            txtSend->setText(QString::fromLatin1(request.data(), static_cast<qsizetype>(request.size())));
+        }
+        std::vector<std::string> requests;
+        if (request.find(',') == std::string::npos) requests.push_back(request);
+        else requests = SplitList(request);
+        if (requests.empty()) requests.emplace_back();
+        for (const std::string& r : requests) count = AldlExchange(r, chkEcho->isChecked(), frame.data(), FrameLast);
+        stamp = static_cast<std::int32_t>(NowMs() - startTime);
+    }
+    char stampText[16];
+    std::snprintf(stampText, sizeof stampText, "%6.6d", stamp);
+    std::string frameText;
+    switch (count) {
+    case -5: frameText = "Header contained invalid length."; break;
+    case -4: frameText = "Reply header was not received."; break;
+    case -3: frameText = "Expected echo did not occur."; break;
+    case -2: frameText = "Request was not echoed."; break;
+    case -1: frameText = scErrText(); break;
+    default:
+        if (count >= 0)
+            frameText = Hexidecimal1->isChecked() ? BytesToHex(frame.data(), FrameLast, count)
+                                                  : BytesToDec(frame.data(), FrameLast, count);
+        break;
+    }
+    if (count >= 0 && logFile.IsOpen()) logFile.WriteLogLine(stamp, frame.data(), count);
+    if (tabMain->currentWidget() == Raw) {
+        const std::string line = std::string(stampText) + "," + frameText;
+        memRecv->appendPlainText(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+    }
+    if (count > 0) DecodeFrame(frame, count);
+    return true;
+}
+
+void TfrmMain::Logging1Click()
+{
+    if (logFile.IsOpen()) {
+        logFile.Close();
+        Logging1->setChecked(false);
+        return;
+    }
+    Logging1->setChecked(StartLogging(logFile));
+}
+
+bool TfrmMain::SetPlayFile() { return ::SetPlayFile(playFile); }

@@ -1,0 +1,1 @@
+diduvuve_qtest(test_mainwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_mainwindow.cpp LIBS mainwindow)

@@ -1,0 +1,433 @@
+#include "ui/Main.h"
+
+#include "definitions/Dialogs.h"
+#include "definitions/Sgrid.h"
+#include "ui/Companions.h"
+#include "ui/QtDialogs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+const char* const MainTitle = "ALDL 8192 baud Analyser";
+
+namespace {
+
+// Small transport pictures drawn at start-up, so no artwork files are needed.
+QIcon TransportIcon(char kind)
+{
+    QPixmap pm(20, 20);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kind == 'r' ? QColor(200, 0, 0) : QColor(0, 0, 128));
+    auto tri = [&](qreal x0, qreal x1) {
+        QPainterPath path;
+        path.moveTo(x0, 3);
+        path.lineTo(x1, 10);
+        path.lineTo(x0, 17);
+        path.closeSubpath();
+        p.drawPath(path);
+    };
+    switch (kind) {
+    case 'w': tri(10, 2); tri(18, 10); break;                        // rewind
+    case 's': p.drawRect(4, 4, 12, 12); break;                       // stop
+    case 'p': p.drawRect(4, 3, 4, 14); p.drawRect(12, 3, 4, 14); break; // pause
+    case 'a': tri(3, 13); p.drawRect(14, 3, 3, 14); break;           // advance
+    case 'y': tri(4, 17); break;                                     // play
+    case 'r': p.drawEllipse(3, 3, 14, 14); break;                    // record
+    }
+    return QIcon(pm);
+}
+
+
+} // namespace
+
+TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName("frmMain");
+    QFont f = font();
+    f.setPointSize(8);
+    setFont(f);
+    BuildMenus();
+    BuildToolBar();
+    BuildPages();
+    resize(780, 580);
+
+    // Start-up state.
+    setWindowTitle(MainTitle);
+    playing = reading = running = comsOpen = false;
+    rowDeleting = false;
+    PopupChart = 0;
+    SetRunState(0);
+
+    sgData->SetRowText(0, "Name,ID,\"Raw Byte\",Value,Min,Max,\"Min Fail\",\"Max Fail\"");
+    sgMalf->SetRowText(0, "Name,ID,\"Raw Byte\",Value,Min,Max,\"Fail Count\"");
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::BuildMenus()
+{
+    auto item = [this](QMenu* menu, QAction*& a, const char* name, const char* caption, QKeySequence key,
+                       void (TfrmMain::*handler)()) {
+        a = menu->addAction(QString::fromLatin1(caption));
+        a->setObjectName(name);
+        if (!key.isEmpty()) a->setShortcut(key);
+        connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    };
+    File1 = menuBar()->addMenu("&File");
+    File1->setObjectName("File1");
+    item(File1, New1, "New1", "&New", QKeySequence(Qt::CTRL | Qt::Key_N), &TfrmMain::New1Click);
+    File1->addSeparator();
+    item(File1, Open1, "Open1", "&Open...", QKeySequence(Qt::CTRL | Qt::Key_O), &TfrmMain::Open1Click);
+    item(File1, Save1, "Save1", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S), &TfrmMain::Save1Click);
+    item(File1, SaveAs1, "SaveAs1", "Save &As", QKeySequence(), &TfrmMain::SaveAs1Click);
+    File1->addSeparator();
+    item(File1, Exit1, "Exit1", "E&xit", QKeySequence(Qt::CTRL | Qt::Key_X), &TfrmMain::Exit1Click);
+
+    View1 = menuBar()->addMenu("&View");
+    View1->setObjectName("View1");
+    item(View1, Editor1, "Editor1", "ALDL Definition Editor", QKeySequence(Qt::Key_F8), &TfrmMain::ALDL2Click);
+    item(View1, Stream1, "Stream1", "ALDL Data", QKeySequence(Qt::Key_F9), &TfrmMain::Stream1Click);
+    item(View1, Charts1, "Charts1", "ALDL Charts", QKeySequence(Qt::Key_F10), &TfrmMain::Charts1Click);
+    item(View1, Malf1, "Malf1", "Malfunction Flags", QKeySequence(Qt::Key_F11), &TfrmMain::Malf1Click);
+    item(View1, RawALDLData1, "RawALDLData1", "Raw Data", QKeySequence(Qt::Key_F12), &TfrmMain::RawALDLData1Click);
+
+    Aldl1 = menuBar()->addMenu("&Aldl");
+    Aldl1->setObjectName("Aldl1");
+    item(Aldl1, Logging1, "Logging1", "Record &Log File...", QKeySequence(Qt::CTRL | Qt::Key_L), &TfrmMain::Logging1Click);
+    Logging1->setCheckable(true);
+    Aldl1->addSeparator();
+    item(Aldl1, Rewind1, "Rewind1", "Rewind", QKeySequence(Qt::Key_F2), &TfrmMain::btnRewindClick);
+    item(Aldl1, Stop1, "Stop1", "Stop", QKeySequence(Qt::Key_F3), &TfrmMain::btnStopClick);
+    item(Aldl1, Pause1, "Pause1", "Pause", QKeySequence(Qt::Key_F4), &TfrmMain::btnPauseClick);
+    item(Aldl1, Advance1, "Advance1", "Advance", QKeySequence(Qt::Key_F5), &TfrmMain::btnAdvanceClick);
+    item(Aldl1, Play1, "Play1", "Replay From Log File", QKeySequence(Qt::Key_F6), &TfrmMain::btnPlayClick);
+    item(Aldl1, Record1, "Record1", "Read Serial ALDL", QKeySequence(Qt::Key_F7), &TfrmMain::btnRecordClick);
+    Aldl1->addSeparator();
+    item(Aldl1, Hexidecimal1, "Hexidecimal1", "Display In Hex", QKeySequence(Qt::CTRL | Qt::Key_H),
+         &TfrmMain::Hexidecimal1Click);
+    Hexidecimal1->setCheckable(true);
+    item(Aldl1, ResetFailCounts1, "ResetFailCounts1", "Reset Fail Counts", QKeySequence(Qt::CTRL | Qt::Key_R),
+         &TfrmMain::ResetFailCounts1Click);
+
+    Help1 = menuBar()->addMenu("&Help");
+    Help1->setObjectName("Help1");
+    item(Help1, Help2, "Help2", "Help", QKeySequence(Qt::Key_F1), &TfrmMain::Help2Click);
+    Help1->addSeparator();
+    item(Help1, ALDLConnector1, "ALDLConnector1", "ALDL Connector", QKeySequence(), &TfrmMain::OBDII1Click);
+    item(Help1, About1, "About1", "&About", QKeySequence(), &TfrmMain::About1Click);
+}
+
+void TfrmMain::BuildToolBar()
+{
+    ToolBar1 = addToolBar("ToolBar1");
+    ToolBar1->setObjectName("ToolBar1");
+    ToolBar1->setMovable(false);
+    ToolBar1->setFixedHeight(33);
+    QFont bold = font();
+    bold.setBold(true);
+    bold.setPixelSize(21);
+    auto button = [&](QToolButton*& b, const char* name, const char* caption, const char* hint, char icon,
+                      void (TfrmMain::*handler)()) {
+        b = new QToolButton(ToolBar1);
+        b->setObjectName(name);
+        b->setText(caption);
+        b->setToolTip(hint);
+        b->setFont(bold);
+        b->setIcon(TransportIcon(icon));
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        b->setLayoutDirection(Qt::RightToLeft); // picture to the right of the caption
+        b->setAutoRaise(true);
+        ToolBar1->addWidget(b);
+        connect(b, &QToolButton::clicked, this, [this, handler] { (this->*handler)(); });
+    };
+    button(btnRewind, "btnRewind", "f2", "Rewind to start", 'w', &TfrmMain::btnRewindClick);
+    button(btnStop, "btnStop", "f3", "Stop", 's', &TfrmMain::btnStopClick);
+    button(btnPause, "btnPause", "f4", "Pause", 'p', &TfrmMain::btnPauseClick);
+    button(btnAdvance, "btnAdvance", "f5", "Advance one frame", 'a', &TfrmMain::btnAdvanceClick);
+    button(btnPlay, "btnPlay", "f6", "Replay From Log File", 'y', &TfrmMain::btnPlayClick);
+    button(btnRecord, "btnRecord", "f7", "Read Serial ALDL", 'r', &TfrmMain::btnRecordClick);
+}
+
+QWidget* TfrmMain::BuildEditorPage()
+{
+    auto* page = new QWidget;
+    page->setObjectName("aldl");
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(3);
+    auto edit = [&](QLineEdit*& e, const char* name, const char* label, int row, int col, int span = 1) {
+        e = new QLineEdit(page);
+        e->setObjectName(name);
+        auto* l = new QLabel(label, page);
+        l->setBuddy(e);
+        grid->addWidget(l, row, col);
+        grid->addWidget(e, row, col + 1, 1, span);
+    };
+    auto combo = [&](QComboBox*& c, const char* name, const char* label, QStringList items, int row, int col) {
+        c = new QComboBox(page);
+        c->setObjectName(name);
+        c->addItems(items);
+        c->setCurrentIndex(-1);
+        grid->addWidget(new QLabel(label, page), row, col);
+        grid->addWidget(c, row, col + 1);
+    };
+    edit(txtTitle, "txtTitle", "Title:", 0, 0, 3);
+    edit(txtCountry, "txtCountry", "Country:", 0, 4);
+    edit(txtVin, "txtVin", "VIN Code:", 1, 0, 3);
+    edit(txtLitres, "txtLitres", "Litres:", 1, 4);
+    edit(txtYear, "txtYear", "Year:", 2, 0);
+    combo(cbInject, "cbInject", "Injection:", {"TBI", "PFI", "Other"}, 2, 2);
+    edit(txtEcm, "txtEcm", "ECM Type:", 3, 0);
+    edit(txtPromID, "txtPromID", "Prom ID:", 3, 2);
+    combo(cbTrans, "cbTrans", "Transmission:", {"Automatic", "Manual", "Other"}, 3, 4);
+    edit(txtRequest, "txtRequest", "Request:", 4, 0, 2);
+    grid->addWidget(new QLabel("in hex.", page), 4, 3);
+    edit(txtInterval, "txtInterval", "Interval between requests:", 5, 0);
+    grid->addWidget(new QLabel("in ms.", page), 5, 2);
+    chkEcho = new QCheckBox("Request echo", page);
+    chkEcho->setObjectName("chkEcho");
+    grid->addWidget(chkEcho, 5, 3);
+    edit(txtCom, "txtCom", "Serial port: COM", 5, 4);
+
+    btnEdit = new QPushButton("&Edit", page);
+    btnEdit->setObjectName("btnEdit");
+    btnDel = new QPushButton("&Delete", page);
+    btnDel->setObjectName("btnDel");
+    connect(btnEdit, &QPushButton::clicked, this, &TfrmMain::btnEditClick);
+    connect(btnDel, &QPushButton::clicked, this, &TfrmMain::btnDelClick);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnEdit);
+    buttons->addWidget(btnDel);
+
+    sgAldl = new TLxSgrid(page);
+    sgAldl->setObjectName("sgAldl");
+    sgAldl->SetDefaultColWidth(30);
+    sgAldl->SetDefaultRowHeight(18);
+    sgAldl->SetColWidth(0, 123);
+    sgAldl->SetColWidth(1, 92);
+    for (int c = 2; c < sgAldl->ColCount(); ++c) sgAldl->SetColWidth(c, 30);
+    connect(sgAldl, &TLxSgrid::CellDoubleClicked, this, [this](int, int) { btnEditClick(); });
+
+    auto* v = new QVBoxLayout(page);
+    v->addLayout(grid);
+    v->addLayout(buttons);
+    v->addWidget(sgAldl, 1);
+    return page;
+}
+
+void TfrmMain::BuildPages()
+{
+    auto* central = new QWidget(this);
+    auto* v = new QVBoxLayout(central);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+    Image1 = new QLabel(central);
+    Image1->setObjectName("Image1");
+    Image1->setFixedHeight(48);
+    Image1->setText("  Diduvuve   ALDL 8192 baud Analyser");
+    Image1->setStyleSheet("QLabel { color: white; font: bold 18px; background: qlineargradient(x1:0, y1:0, "
+                          "x2:1, y2:0, stop:0 #000080, stop:1 #4080c0); }");
+    v->addWidget(Image1);
+
+    tabMain = new QTabWidget(central);
+    tabMain->setObjectName("tabMain");
+    tabMain->setMinimumSize(180, 156);
+    v->addWidget(tabMain, 1);
+    setCentralWidget(central);
+
+    aldl = BuildEditorPage();
+    tabMain->addTab(aldl, "ALDL Editor (f8)");
+
+    auto table = [&](QWidget*& page, const char* pageName, TLxSgrid*& g, const char* name, int cols) {
+        page = new QWidget;
+        page->setObjectName(pageName);
+        g = new TLxSgrid(page);
+        g->setObjectName(name);
+        g->SetColCount(cols);
+        g->SetRowCount(2);
+        g->SetDefaultRowHeight(18);
+        g->SetDefaultColWidth(65);
+        g->SetColWidth(0, 131);
+        g->SetColWidth(1, 98);
+        for (int c = 2; c < cols; ++c) g->SetColWidth(c, 65);
+        auto* l = new QVBoxLayout(page);
+        l->setContentsMargins(0, 0, 0, 0);
+        l->addWidget(g);
+    };
+    table(Stream, "Stream", sgData, "sgData", 8);
+    tabMain->addTab(Stream, "ALDL Data (f9)");
+
+    Charts = new QWidget;
+    Charts->setObjectName("Charts");
+    Splitter1 = new QSplitter(Qt::Vertical, Charts);
+    Splitter1->setObjectName("Splitter1");
+    auto* splitter2 = new QSplitter(Qt::Vertical);
+    splitter2->setObjectName("Splitter2");
+    for (QSplitter* s : {Splitter1, splitter2}) {
+        s->setHandleWidth(3);
+        s->setChildrenCollapsible(false);
+    }
+    auto chart = [&](TLxChart*& c, const char* name, int n) {
+        c = new TLxChart;
+        c->setObjectName(name);
+        c->setCursor(Qt::CrossCursor);
+        c->setMinimumSize(100, 50);
+        c->SetYlabelsWidth(32);
+        c->SetLegendWidth(64);
+        c->SetGrids(2);
+        c->SetMaxRange(255);
+        c->SetSpeed(4);
+        c->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(c, &TLxChart::MouseDown, this, [this, n](Qt::MouseButton b, int, int) {
+            if (b == Qt::RightButton) PopupChart = n;
+        });
+    };
+    chart(chart1, "chart1", 1);
+    chart(chart2, "chart2", 2);
+    chart(chart3, "chart3", 3);
+    Splitter1->addWidget(chart1);
+    Splitter1->addWidget(splitter2);
+    splitter2->addWidget(chart2);
+    splitter2->addWidget(chart3);
+    Splitter1->setSizes({127, 300});
+    splitter2->setSizes({127, 170});
+    Splitter1->setStretchFactor(1, 1);
+    splitter2->setStretchFactor(1, 1);
+    auto* cl = new QVBoxLayout(Charts);
+    cl->setContentsMargins(0, 0, 0, 0);
+    cl->addWidget(Splitter1);
+    tabMain->addTab(Charts, "ALDL Charts (f10)");
+
+    table(Malf, "Malf", sgMalf, "sgMalf", 7);
+    tabMain->addTab(Malf, "Malfunction Flags (f11)");
+
+    Raw = new QWidget;
+    Raw->setObjectName("Raw");
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    txtSend = new QLineEdit(Raw);
+    txtSend->setObjectName("txtSend");
+    txtSend->setFont(fixed);
+    memRecv = new QPlainTextEdit(Raw);
+    memRecv->setObjectName("memRecv");
+    memRecv->setFont(fixed);
+    memRecv->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memRecv->setMinimumHeight(50);
+    memRecv->setReadOnly(true);
+    QPalette pal = memRecv->palette();
+    pal.setColor(QPalette::Text, QColor(0, 0, 128));
+    memRecv->setPalette(pal);
+    auto* rl = new QVBoxLayout(Raw);
+    rl->addWidget(new QLabel("Request:", Raw));
+    rl->addWidget(txtSend);
+    rl->addWidget(new QLabel("Response:", Raw));
+    rl->addWidget(memRecv, 1);
+    tabMain->addTab(Raw, "Raw Data (F12)");
+}
+
+std::int32_t TfrmMain::rawByte(const std::uint8_t* buf, int last, std::int32_t startByte, std::int32_t startBit,
+                               std::int32_t bits) const
+{
+    return RawWord(buf, last, startByte, startBit, bits);
+}
+
+void TfrmMain::SetRunState(int state)
+{
+    const bool idle = state == 0;
+    for (QWidget* w : {static_cast<QWidget*>(btnRewind)}) w->setEnabled(false);
+    Rewind1->setEnabled(false);
+    btnStop->setEnabled(!idle);
+    Stop1->setEnabled(!idle);
+    btnPause->setEnabled(!idle);
+    Pause1->setEnabled(!idle);
+    btnAdvance->setEnabled(state == 2);
+    Advance1->setEnabled(state == 2);
+    btnPlay->setEnabled(idle);
+    Play1->setEnabled(idle);
+    btnRecord->setEnabled(idle);
+    Record1->setEnabled(idle);
+    Logging1->setEnabled(idle);
+    File1->menuAction()->setEnabled(idle);
+    View1->menuAction()->setEnabled(idle);
+    Help1->menuAction()->setEnabled(idle);
+    // A disabled top menu must not leave its shortcuts live.
+    for (QMenu* m : {File1, View1, Help1})
+        for (QAction* a : m->actions()) a->setEnabled(idle);
+    aldl->setEnabled(idle);
+}
+
+// Page and display commands.
+void TfrmMain::ALDL2Click() { tabMain->setCurrentWidget(aldl); }
+void TfrmMain::Stream1Click() { tabMain->setCurrentWidget(Stream); }
+void TfrmMain::Charts1Click() { tabMain->setCurrentWidget(Charts); }
+void TfrmMain::Malf1Click() { tabMain->setCurrentWidget(Malf); }
+void TfrmMain::RawALDLData1Click() { tabMain->setCurrentWidget(Raw); }
+void TfrmMain::Hexidecimal1Click() {} // the action toggles its own check mark
+
+void TfrmMain::ResetFailCounts1Click()
+{
+    for (int r = 1; r < sgData->RowCount(); ++r)
+        for (int c : {2, 3, 6, 7}) sgData->SetCells(c, r, "");
+    for (int r = 1; r < sgMalf->RowCount(); ++r)
+        for (int c : {2, 3, 6}) sgMalf->SetCells(c, r, "");
+}
+
+void TfrmMain::Help2Click() { Dialogs().Message("Not implemented yet", "Diduvuve", MsgButtons::Ok, MsgKind::Information); }
+void TfrmMain::OBDII1Click()
+{
+    if (frmPinout) {
+        frmPinout->show();
+        frmPinout->raise();
+    }
+}
+void TfrmMain::About1Click()
+{
+    if (frmAbout) ExecModal(*frmAbout);
+}
+
+void TfrmMain::Exit1Click() { close(); }
+
+void TfrmMain::closeEvent(QCloseEvent* e)
+{
+    if (playing || reading) btnStopClick();
+    SaveInfo();
+    if (sgAldl->Modified()) {
+        switch (Dialogs().Message("Aldl configuration has not been saved. Save now?", "Save data...",
+                                  MsgButtons::YesNoCancel, MsgKind::Question)) {
+        case MsgAnswer::Cancel: e->ignore(); return;
+        case MsgAnswer::Yes:
+            if (!sgAldl->SaveDefinition()) {
+                e->ignore();
+                setWindowTitle(QString::fromLatin1(MainTitle) + " - " + QString::fromLocal8Bit(sgAldl->FileName().c_str()));
+                return;
+            }
+            break;
+        default: break;
+        }
+    }
+    setWindowTitle(QString::fromLatin1(MainTitle) + " - " + QString::fromLocal8Bit(sgAldl->FileName().c_str()));
+    // Recording stays safe: every line is already with the system; close it now.
+    if (logFile.IsOpen()) logFile.Close();
+    e->accept();
+}

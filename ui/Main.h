@@ -1,0 +1,136 @@
+#pragma once
+// The main window: menus, transport tool bar, the five pages, and the run
+// state shared by acquisition, decoding and the document commands.
+#include "decode/Aldl.h"
+#include "decode/Hex.h"
+#include "definitions/Persist.h"
+#include "link/LogFile.h"
+#include "ui/Chart.h"
+
+#include <QMainWindow>
+#include <array>
+#include <cstdint>
+#include <string>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class QPushButton;
+class TLxSgrid;
+
+extern const char* const MainTitle; // "ALDL 8192 baud Analyser"
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // Word bits of a frame; throws ERangeError for a start byte outside 1..last+1.
+    std::int32_t rawByte(const std::uint8_t* buf, int last, std::int32_t startByte, std::int32_t startBit,
+                         std::int32_t bits) const;
+    // Rebuilds decoders, table rows, chart ranges and trace names from sgAldl.
+    void SetUpDisplays();
+    // The decoding half of a frame: tables, fail counts, flag texts, chart samples.
+    void DecodeFrame(const FrameBuffer& frame, int count);
+    // One frame: source, stamp, log, raw view, decode. False when a replay has no line left.
+    bool DoAldlPacket();
+
+    // Transport commands.
+    void btnRecordClick();
+    void btnPlayClick();
+    void btnPauseClick();
+    void btnAdvanceClick();
+    void btnStopClick();
+    void btnRewindClick();
+    void loop(bool single);
+    bool OpenComs();
+    bool CloseComs();
+    void Logging1Click();
+    bool SetPlayFile();
+
+    // Page and display commands.
+    void ALDL2Click();
+    void Stream1Click();
+    void Charts1Click();
+    void Malf1Click();
+    void RawALDLData1Click();
+    void Hexidecimal1Click();
+    void ResetFailCounts1Click();
+    void Help2Click();
+    void OBDII1Click();
+    void About1Click();
+
+    // Document commands.
+    void New1Click();
+    void Open1Click();
+    void Save1Click();
+    void SaveAs1Click();
+    void Exit1Click();
+    void btnEditClick();
+    void btnDelClick();
+    void EditWord();
+    void SaveInfo();
+    void sgAldlRowMoved(int fromIndex, int toIndex);
+
+    TLxChart* Chart(int n) const { return n == 1 ? chart1 : n == 2 ? chart2 : n == 3 ? chart3 : nullptr; }
+
+    // Controls, by their names.
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton *btnRewind = nullptr, *btnStop = nullptr, *btnPause = nullptr, *btnAdvance = nullptr,
+                *btnPlay = nullptr, *btnRecord = nullptr;
+    QLabel* Image1 = nullptr;
+    QTabWidget* tabMain = nullptr;
+    QWidget *aldl = nullptr, *Stream = nullptr, *Charts = nullptr, *Malf = nullptr, *Raw = nullptr;
+    QLineEdit *txtTitle = nullptr, *txtCountry = nullptr, *txtVin = nullptr, *txtLitres = nullptr,
+              *txtYear = nullptr, *txtEcm = nullptr, *txtPromID = nullptr, *txtRequest = nullptr,
+              *txtInterval = nullptr, *txtCom = nullptr, *txtSend = nullptr;
+    QComboBox *cbInject = nullptr, *cbTrans = nullptr;
+    QCheckBox* chkEcho = nullptr;
+    QPushButton *btnEdit = nullptr, *btnDel = nullptr;
+    TLxSgrid *sgAldl = nullptr, *sgData = nullptr, *sgMalf = nullptr;
+    TLxChart *chart1 = nullptr, *chart2 = nullptr, *chart3 = nullptr;
+    QSplitter* Splitter1 = nullptr; // holds the three charts; its two handles are the splitters
+    QPlainTextEdit* memRecv = nullptr;
+    QMenu *File1 = nullptr, *View1 = nullptr, *Aldl1 = nullptr, *Help1 = nullptr;
+    QAction *New1 = nullptr, *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Exit1 = nullptr;
+    QAction *Editor1 = nullptr, *Stream1 = nullptr, *Charts1 = nullptr, *Malf1 = nullptr,
+            *RawALDLData1 = nullptr;
+    QAction *Logging1 = nullptr, *Rewind1 = nullptr, *Stop1 = nullptr, *Pause1 = nullptr,
+            *Advance1 = nullptr, *Play1 = nullptr, *Record1 = nullptr, *Hexidecimal1 = nullptr,
+            *ResetFailCounts1 = nullptr;
+    QAction *Help2 = nullptr, *ALDLConnector1 = nullptr, *About1 = nullptr;
+
+    // Run state.
+    bool playing = false;
+    bool reading = false;
+    bool running = false;
+    bool comsOpen = false;
+    std::int64_t startTime = 0; // monotonic milliseconds at the start of the run
+    TLogWriter logFile;
+    TLogReader playFile;
+    TAldl Aldl;
+    TLxPersist Settings;
+    int PopupChart = 0;
+    bool rowDeleting = false;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildPages();
+    QWidget* BuildEditorPage();
+    void SetRunState(int state); // 0 Idle, 1 Running, 2 Paused
+    void FailCountUp(TLxSgrid* grid, int col, int row);
+    int loopDepth_ = 0;
+};

@@ -1,0 +1,15 @@
+# The main window with the methods that live beside their subsystems.
+add_library(mainwindow STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/Main.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Main.h
+  ${CMAKE_CURRENT_LIST_DIR}/QtDialogs.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/QtDialogs.h
+  ${CMAKE_CURRENT_LIST_DIR}/Companions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Companions.h
+  ${PROJECT_SOURCE_DIR}/decode/DisplaySetup.cpp
+  ${PROJECT_SOURCE_DIR}/decode/FrameDecode.cpp
+  ${PROJECT_SOURCE_DIR}/link/Acquisition.cpp
+  ${PROJECT_SOURCE_DIR}/definitions/DocumentCommands.cpp
+  ${PROJECT_SOURCE_DIR}/definitions/EditWord.cpp
+  ${PROJECT_SOURCE_DIR}/definitions/EditWord.h)
+target_link_libraries(mainwindow PUBLIC lxchart lxsgrid link_exchange link_log definitions_core decode Qt6::Widgets)
