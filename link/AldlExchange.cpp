@@ -8,6 +8,20 @@
 #include <array>
 #include <cstring>
 
+namespace {
+
+// After a reply went wrong, the rest of it is still arriving. Taking it off
+// the line lets the next request start in step; otherwise every later echo
+// read would see stale reply bytes and the stream would never recover.
+void DrainLine()
+{
+    std::uint8_t b;
+    for (int i = 0; i < 256 && scRead(&b, 1) == 1; ++i) {
+    }
+}
+
+} // namespace
+
 int AldlExchange(const std::string& request, bool echo, std::uint8_t* reply, int last)
 {
     std::array<std::uint8_t, AldlMaxRequest + 1> frame{};
@@ -28,16 +42,28 @@ int AldlExchange(const std::string& request, bool echo, std::uint8_t* reply, int
         const int r = scRead(reply, static_cast<std::uint32_t>(m));
         if (r <= 0)
             return AldlNoEcho;
-        if (r == m && std::memcmp(reply, frame.data(), static_cast<std::size_t>(m)) != 0)
+        if (r == m && std::memcmp(reply, frame.data(), static_cast<std::size_t>(m)) != 0) {
+            DrainLine();
             return AldlEchoDiffers;
+        }
         // a short echo is let through: the header read starts at once
     }
 
     std::memset(reply, 0x3F, 128);
-    if (scRead(reply, 3) < 3)
+    const int header = scRead(reply, 3);
+    if (header < 3) {
+        if (header > 0)
+            DrainLine();
         return AldlNoHeader;
+    }
     const int length = reply[1] - 0x55;
-    if (length < 0 || length > 127)
+    if (length < 0 || length > 127) {
+        DrainLine();
         return AldlBadLength;
-    return scRead(reply, static_cast<std::uint32_t>(length));
+    }
+    const int got = scRead(reply, static_cast<std::uint32_t>(length));
+    // An empty body still leaves the reply's checksum (or more) on the line.
+    if (length == 0)
+        DrainLine();
+    return got;
 }

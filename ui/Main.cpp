@@ -334,6 +334,7 @@ void TfrmMain::BuildPages()
     memRecv->setFont(fixed);
     memRecv->setLineWrapMode(QPlainTextEdit::NoWrap);
     memRecv->setMinimumHeight(50);
+    memRecv->setMaximumBlockCount(24); // the raw view keeps the last 24 lines
     memRecv->setReadOnly(true);
     QPalette pal = memRecv->palette();
     pal.setColor(QPalette::Text, QColor(0, 0, 128));

@@ -111,6 +111,20 @@ TEST(AldlExchange, HeaderAndLengthFaults)
     }
 }
 
+// A reply that went wrong must not leave its bytes to be read as the next echo.
+TEST(AldlExchange, NextExchangeIsBackInStepAfterAFault)
+{
+    for (auto fault : std::vector<std::vector<std::string>>{
+             {"--length-byte", "84"}, {"--length-byte", "85"}, {"--wrong-echo"}, {"--garbage", "7"}}) {
+        fault.insert(fault.end(), {"--fault-every", "2"});
+        Exchange x(fault, true);
+        ASSERT_EQ(x.Run(), 57) << fault[0];
+        EXPECT_LT(x.Run(), 0) << fault[0];
+        EXPECT_EQ(x.Run(), 57) << fault[0];
+        EXPECT_EQ(x.frame_[18], 2) << fault[0]; // the third reply, not leftovers of the second
+    }
+}
+
 TEST(AldlExchange, ShortBodies)
 {
     {

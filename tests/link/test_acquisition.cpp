@@ -1,0 +1,345 @@
+// Live reading and replay end to end: the window offscreen, the simulated ECM
+// on a pseudo-terminal reached as COM1.
+#include "decode/Hex.h"
+#include "definitions/Sgrid.h"
+#include "link/LogFile.h"
+#include "tests/support/EcmSim.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tools/ecmsim/EngineModel.h"
+#include "ui/Main.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <fstream>
+#include <functional>
+
+namespace {
+
+std::string S(const QString& q) { return q.toStdString(); }
+
+QStringList RawLines(TfrmMain& w) { return w.memRecv->toPlainText().split('\n', Qt::SkipEmptyParts); }
+
+// Bytes of a raw view line "stamp,b,b,..." in decimal.
+FrameBuffer BytesOf(const QString& line, int& count)
+{
+    FrameBuffer f{};
+    count = DecToBytes(S(line.mid(line.indexOf(',') + 1)), f.data(), FrameLast);
+    return f;
+}
+
+std::vector<std::string> FileLines(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), {});
+    std::vector<std::string> lines;
+    std::size_t p = 0;
+    while (p < all.size()) {
+        std::size_t e = all.find("\r\n", p);
+        if (e == std::string::npos) e = all.size();
+        lines.push_back(all.substr(p, e - p));
+        p = e + 2;
+    }
+    return lines;
+}
+
+} // namespace
+
+class TestAcquisition : public QObject {
+    Q_OBJECT
+    ScriptedDialogs* dialogs = nullptr;
+    TfrmMain* w = nullptr;
+    QTemporaryDir* tmp = nullptr;
+    bool watchdogFired = false;
+
+    std::string Tmp(const char* name) { return S(tmp->filePath(name)); }
+
+    // Runs `start` (a command that holds the loop) and calls `during` after
+    // `ms`; a watchdog stops a run that never ends so no test hangs.
+    void Run(const std::function<void()>& start, int ms, const std::function<void()>& during)
+    {
+        watchdogFired = false;
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, this, [this] {
+            watchdogFired = true;
+            w->btnStopClick();
+        });
+        guard.start(15000);
+        if (during) QTimer::singleShot(ms, this, during);
+        start();
+    }
+    void LiveFor(int ms)
+    {
+        Run([this] { w->btnRecordClick(); }, ms, [this] { w->btnStopClick(); });
+        QVERIFY(!watchdogFired);
+    }
+
+    void CheckState(const char* name, bool stop, bool pause, bool advance, bool start)
+    {
+        QVERIFY2(!w->btnRewind->isEnabled() && !w->Rewind1->isEnabled(), name);
+        QVERIFY2(w->btnStop->isEnabled() == stop && w->Stop1->isEnabled() == stop, name);
+        QVERIFY2(w->btnPause->isEnabled() == pause && w->Pause1->isEnabled() == pause, name);
+        QVERIFY2(w->btnAdvance->isEnabled() == advance && w->Advance1->isEnabled() == advance, name);
+        QVERIFY2(w->btnPlay->isEnabled() == start && w->Play1->isEnabled() == start, name);
+        QVERIFY2(w->btnRecord->isEnabled() == start && w->Record1->isEnabled() == start, name);
+        QVERIFY2(w->Logging1->isEnabled() == start, name);
+        QVERIFY2(w->File1->menuAction()->isEnabled() == start, name);
+        QVERIFY2(w->View1->menuAction()->isEnabled() == start, name);
+        QVERIFY2(w->Help1->menuAction()->isEnabled() == start, name);
+        QVERIFY2(w->aldl->isEnabled() == start, name);
+        QVERIFY2(w->Hexidecimal1->isEnabled() && w->ResetFailCounts1->isEnabled(), name);
+    }
+
+private slots:
+    void init()
+    {
+        tmp = new QTemporaryDir;
+        dialogs = new ScriptedDialogs;
+        w = new TfrmMain;
+        dialogs->QueueFile(EXAMPLES_DIR "/ecmsim.ald");
+        w->Open1Click();
+        QCOMPARE(w->sgData->RowCount() > 2, true);
+        w->txtInterval->setText("0");
+        w->RawALDLData1Click();
+    }
+    void cleanup()
+    {
+        delete w;
+        const auto unexpected = dialogs->unexpected;
+        delete dialogs;
+        delete tmp;
+        QVERIFY2(unexpected.empty(), unexpected.empty() ? "" : unexpected.front().c_str());
+    }
+
+    void liveRunShowsWhatTheEcmSent()
+    {
+        // Paced as on the car, so the frame counter has not wrapped yet.
+        EcmSim sim({"--seed", "7", "--quiet"});
+        LiveFor(700);
+        QVERIFY(!w->comsOpen);
+        CheckState("idle after stop", false, false, false, true);
+        QCOMPARE(w->txtSend->text(), QString("F4 57 01 00")); // copied from the definition
+        const QStringList lines = RawLines(*w);
+        QVERIFY(lines.size() > 3);
+        QVERIFY(lines.size() <= 24);
+        int count = 0;
+        const FrameBuffer last = BytesOf(lines.back(), count);
+        QCOMPARE(count, 57);
+        // The frame counter says which reply this was; the model says what it held.
+        EngineModel model(7);
+        for (int k = 0; k < last[18]; ++k) {
+            model.Advance(0.08);
+            model.NextFrame();
+        }
+        const auto data = model.Data(56);
+        QCOMPARE(std::vector<std::uint8_t>(last.begin(), last.begin() + 56), data);
+        // Every table row shows the last frame decoded.
+        int dataRow = 1, malfRow = 1;
+        for (int i = 0; i < w->Aldl.Count(); ++i) {
+            const TDisplay& d = w->Aldl.Items(i);
+            const std::int32_t raw = RawWord(last.data(), FrameLast, d.StartByte, d.StartBit, d.Bits);
+            TLxSgrid* g = d.Display == DisplayKind::Flag ? w->sgMalf : w->sgData;
+            int& row = d.Display == DisplayKind::Flag ? malfRow : dataRow;
+            QCOMPARE(g->Cells(2, row), std::to_string(raw));
+            if (d.Display != DisplayKind::Flag) QCOMPARE(g->Cells(3, row), NumberToText(raw * d.Factor + d.Offset));
+            if (d.Chart >= 1 && d.Chart <= 3 && d.Series >= 1 && d.Series <= 4 && d.Display != DisplayKind::Flag)
+                QCOMPARE(double(w->Chart(d.Chart)->Series().GetValue(d.Series, 1)), double(raw * d.Factor + d.Offset));
+            ++row;
+        }
+    }
+
+    void recordingThenReplayGivesTheSameTables()
+    {
+        const std::string log = Tmp("run.alg");
+        {
+            EcmSim sim({"--seed", "3", "--no-pace", "--quiet"});
+            dialogs->QueueFile(log);
+            w->Logging1Click();
+            QVERIFY(w->Logging1->isChecked());
+            w->Hexidecimal1->setChecked(true); // the log stays decimal
+            LiveFor(600);
+        }
+        w->Logging1Click();
+        QVERIFY(!w->Logging1->isChecked());
+        const QStringList raw = RawLines(*w);
+        QVERIFY(QRegularExpression("^\\d{6},F4,").match(raw.back()).hasMatch() ||
+                QRegularExpression("^\\d{6},[0-9A-F]{2}(,[0-9A-F]{2})+$").match(raw.back()).hasMatch());
+        const auto lines = FileLines(log);
+        QVERIFY(lines.size() > 3);
+        // One line per good frame, in order, nothing missing: the counter byte runs on by one.
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            FrameBuffer f{};
+            std::int32_t stamp = 0;
+            QCOMPARE(ParseLogLine(lines[i], f, stamp), 57);
+            QCOMPARE(int(f[18]), int(i % 256));
+            QVERIFY(QRegularExpression("^\\d{6},( {0,2}\\d{1,3},){56} {0,2}\\d{1,3}$")
+                        .match(QString::fromStdString(lines[i]))
+                        .hasMatch());
+        }
+        auto snapshot = [this] {
+            std::vector<std::string> cells;
+            for (TLxSgrid* g : {w->sgData, w->sgMalf})
+                for (int r = 1; r < g->RowCount(); ++r)
+                    for (int c = 0; c < g->ColCount(); ++c) cells.push_back(g->Cells(c, r));
+            return cells;
+        };
+        const auto live = snapshot();
+        w->SetUpDisplays();
+        dialogs->QueueFile(log);
+        Run([this] { w->btnPlayClick(); }, 0, nullptr); // ends by itself at the end of the log
+        QVERIFY(!watchdogFired);
+        QVERIFY(!w->playing && !w->running);
+        CheckState("idle after replay", false, false, false, true);
+        QCOMPARE(snapshot(), live);
+        QCOMPARE(RawLines(*w).size(), std::min<qsizetype>(24, static_cast<qsizetype>(lines.size())));
+    }
+
+    void failedExchangesShowAndTheRunGoesOn_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("drop") << QStringList{"--drop"} << "Reply header was not received.";
+        // Without an echo the reply itself is read as the echo.
+        QTest::newRow("no echo") << QStringList{"--no-echo"} << "Request was not echoed.";
+        QTest::newRow("wrong echo") << QStringList{"--wrong-echo"} << "Request was not echoed.";
+        QTest::newRow("length 84") << QStringList{"--length-byte", "84"} << "Header contained invalid length.";
+        QTest::newRow("length 85") << QStringList{"--length-byte", "85"} << "Can't read from COM port. No data available.";
+    }
+    void failedExchangesShowAndTheRunGoesOn()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, text);
+        std::vector<std::string> o{"--no-pace", "--quiet", "--fault-every", "2"};
+        for (const QString& s : options) o.push_back(S(s));
+        EcmSim sim(o);
+        LiveFor(900);
+        const QStringList lines = RawLines(*w);
+        const QRegularExpression failure("^\\d{6}," + QRegularExpression::escape(text) + "$");
+        const QRegularExpression good("^\\d{6},( {0,2}\\d{1,3},){56} {0,2}\\d{1,3}$");
+        int failures = 0, goods = 0, afterFailure = 0;
+        for (const QString& l : lines) {
+            if (failure.match(l).hasMatch()) ++failures;
+            else if (good.match(l).hasMatch()) {
+                ++goods;
+                if (failures) ++afterFailure;
+            }
+        }
+        QVERIFY2(failures > 0, qPrintable(lines.join(" | ")));
+        QVERIFY2(afterFailure > 0, "the run goes on after a failed exchange");
+        QVERIFY(dialogs->Messages().empty());
+    }
+
+    void hangUpLeavesTheWindowResponsive()
+    {
+        EcmSim sim({"--no-pace", "--quiet", "--hangup-after", "3"});
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+        ticker.start(20);
+        LiveFor(800);
+        QVERIFY2(ticks > 10, "events keep flowing while the line is dead");
+        QVERIFY(!w->comsOpen);
+        const QStringList lines = RawLines(*w);
+        QVERIFY(lines.back().contains("Can't"));
+        CheckState("idle", false, false, false, true);
+    }
+
+    void pauseAdvanceAndStop()
+    {
+        EcmSim sim({"--no-pace", "--quiet"});
+        Run([this] { w->btnRecordClick(); }, 300, [this] { w->btnPauseClick(); });
+        // The loop has unwound: paused, port closed.
+        QVERIFY(!w->running && w->reading && !w->comsOpen);
+        CheckState("paused", true, true, true, false);
+        const int before = static_cast<int>(RawLines(*w).size() < 24 ? RawLines(*w).size() : 0);
+        w->memRecv->clear();
+        w->btnAdvanceClick();
+        QCOMPARE(RawLines(*w).size(), qsizetype(1)); // one frame, then the port closes again
+        QVERIFY(!w->comsOpen);
+        CheckState("still paused", true, true, true, false);
+        (void)before;
+        // Resume, then stop from inside the run.
+        Run([this] { w->btnPauseClick(); }, 200, [this] {
+            CheckState("running", true, true, false, false);
+            QVERIFY(w->comsOpen);
+            w->btnStopClick();
+        });
+        QVERIFY(!w->comsOpen);
+        CheckState("idle", false, false, false, true);
+    }
+
+    void replayOfNLinesEndsByItself()
+    {
+        const std::string log = Tmp("five.alg");
+        {
+            TLogWriter out;
+            QVERIFY(out.Create(log));
+            FrameBuffer f{};
+            for (int i = 0; i < 5; ++i) {
+                f[18] = static_cast<std::uint8_t>(i);
+                out.WriteLogLine(100 * i, f.data(), 57);
+            }
+        }
+        dialogs->QueueFile(log);
+        Run([this] { w->btnPlayClick(); }, 0, nullptr);
+        QVERIFY(!watchdogFired);
+        const QStringList lines = RawLines(*w);
+        QCOMPARE(lines.size(), qsizetype(5));
+        QVERIFY(lines[4].startsWith("000400,  0,"));
+        CheckState("idle", false, false, false, true);
+        // A replay whose dialog is cancelled stays idle.
+        dialogs->QueueFile(std::nullopt);
+        w->btnPlayClick();
+        QVERIFY(!w->playing);
+        CheckState("idle", false, false, false, true);
+    }
+
+    void frameErrorsEndTheRunCleanly()
+    {
+        // A word that cannot be read ends the run with a message, the log intact.
+        const std::string log = Tmp("bad.alg");
+        {
+            TLogWriter out;
+            QVERIFY(out.Create(log));
+            FrameBuffer f{};
+            for (int i = 0; i < 3; ++i) out.WriteLogLine(i, f.data(), 10);
+        }
+        w->sgAldl->SetCells(colStart, 1, "0");
+        w->SetUpDisplays();
+        dialogs->QueueFile(log);
+        Run([this] { w->btnPlayClick(); }, 0, nullptr);
+        QVERIFY(!watchdogFired);
+        QVERIFY(!w->playing && !w->running && !w->playFile.IsOpen());
+        CheckState("idle", false, false, false, true);
+        QCOMPARE(dialogs->Messages().size(), std::size_t(1));
+        QVERIFY(dialogs->Messages()[0].find("start byte 0") != std::string::npos);
+        QCOMPARE(FileLines(log).size(), std::size_t(3));
+    }
+
+    void portThatCannotOpenStaysIdle()
+    {
+        QTemporaryDir conf;
+        qputenv("XDG_CONFIG_HOME", conf.path().toLocal8Bit());
+        w->txtCom->setText("250");
+        w->btnRecordClick();
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(dialogs->Messages().size(), std::size_t(1));
+        QCOMPARE(dialogs->Messages()[0].rfind("Error: 20003 Can't create connection to com port. Windows error: ", 0),
+                 std::size_t(0));
+        QVERIFY(!w->reading && !w->comsOpen);
+        CheckState("idle", false, false, false, true);
+    }
+};
+
+QTEST_MAIN(TestAcquisition)
+#include "test_acquisition.moc"
