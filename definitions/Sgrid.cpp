@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QStyleOptionHeader>
 #include <QStylePainter>
+#include <QTimer>
 
 #include <algorithm>
 #include <functional>
@@ -124,7 +125,8 @@ public:
 
 private:
     // Frame decoding writes many cells per second: the views hear of them
-    // once per event-loop turn, as one range per area.
+    // as one range per area, at most once per screen frame, so a fast
+    // replay is not held up by repainting tables nobody can read that fast.
     void Touch(int col, int row)
     {
         if (row == 0 && col == 0) corner_ = true;
@@ -136,7 +138,12 @@ private:
         }
         if (pending_) return;
         pending_ = true;
-        QMetaObject::invokeMethod(this, [this] { Flush(); }, Qt::QueuedConnection);
+        if (!flushTimer_) {
+            flushTimer_ = new QTimer(this);
+            flushTimer_->setSingleShot(true);
+            connect(flushTimer_, &QTimer::timeout, this, [this] { Flush(); });
+        }
+        flushTimer_->start(15);
     }
 
     struct Span {
@@ -172,6 +179,7 @@ private:
     Span brow_, bcol_, hcol_, vrow_;
     bool corner_ = false;
     bool pending_ = false;
+    QTimer* flushTimer_ = nullptr;
 };
 
 TLxSgrid::TLxSgrid(QWidget* parent) : QTableView(parent), model_(new TLxSgridModel(this))

@@ -64,7 +64,7 @@ private slots:
     void removeRowEmptiesTheBlankRowOrMovesAndDeletes();
     void rowsMoveByCodeAndByDraggingTheNameCell();
     void rowAndWidthTexts();
-    void cellWritesReachTheViewOncePerTurn();
+    void cellWritesReachTheViewAtMostOncePerScreenFrame();
     void examplesAreWhatTheGridWrites();
     void handWrittenSimulatorDefinitionResavesUnchanged();
 };
@@ -462,12 +462,12 @@ void TestSgrid::rowAndWidthTexts()
     QCOMPARE(g.Cells(3, 5), std::string());
 }
 
-void TestSgrid::cellWritesReachTheViewOncePerTurn()
+void TestSgrid::cellWritesReachTheViewAtMostOncePerScreenFrame()
 {
     TLxSgrid g;
     g.SetColCount(8);
     g.SetRowCount(61);
-    QCoreApplication::processEvents();
+    QTest::qWait(40);
     QSignalSpy data(g.model(), &QAbstractItemModel::dataChanged);
     QSignalSpy header(g.model(), &QAbstractItemModel::headerDataChanged);
     for (int r = 1; r <= 60; ++r)
@@ -475,12 +475,13 @@ void TestSgrid::cellWritesReachTheViewOncePerTurn()
     g.SetCells(0, 5, "name");
     QCOMPARE(data.count(), 0);
     QCoreApplication::processEvents();
-    QCOMPARE(data.count(), 1);
+    QCOMPARE(data.count(), 0); // not every turn: a fast replay must not repaint per frame
+    QTRY_COMPARE(data.count(), 1);
     QCOMPARE(header.count(), 1);
     QCOMPARE(g.model()->data(g.model()->index(59, 6)).toString(), QString("420"));
     // Writing the same text again is free.
     g.SetCells(7, 60, "420");
-    QCoreApplication::processEvents();
+    QTest::qWait(40);
     QCOMPARE(data.count(), 1);
     g.SetCells(1, 1, "\xE9");
     QCOMPARE(g.model()->data(g.model()->index(0, 0)).toString(), QString(QChar(0xE9)));
