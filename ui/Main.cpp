@@ -144,6 +144,8 @@ void TfrmMain::BuildToolBar()
     ToolBar1->setObjectName("ToolBar1");
     ToolBar1->setMovable(false);
     ToolBar1->setFixedHeight(33);
+    // A gap after each picture keeps it with its own caption.
+    ToolBar1->setStyleSheet("QToolButton { margin-right: 14px; }");
     QFont bold = font();
     bold.setBold(true);
     bold.setPixelSize(21);
