@@ -257,7 +257,12 @@ private slots:
     void pauseAdvanceAndStop()
     {
         EcmSim sim({"--no-pace", "--quiet"});
-        Run([this] { w->btnRecordClick(); }, 300, [this] { w->btnPauseClick(); });
+        // A second Pause before the loop has unwound must not start a loop inside it.
+        Run([this] { w->btnRecordClick(); }, 300, [this] {
+            w->btnPauseClick();
+            w->btnPauseClick();
+            w->btnAdvanceClick();
+        });
         // The loop has unwound: paused, port closed.
         QVERIFY(!w->running && w->reading && !w->comsOpen);
         CheckState("paused", true, true, true, false);
@@ -290,6 +295,7 @@ private slots:
                 out.WriteLogLine(100 * i, f.data(), 57);
             }
         }
+        w->txtInterval->setText("-5"); // taken as no pause
         dialogs->QueueFile(log);
         Run([this] { w->btnPlayClick(); }, 0, nullptr);
         QVERIFY(!watchdogFired);
@@ -324,6 +330,38 @@ private slots:
         QCOMPARE(dialogs->Messages().size(), std::size_t(1));
         QVERIFY(dialogs->Messages()[0].find("start byte 0") != std::string::npos);
         QCOMPARE(FileLines(log).size(), std::size_t(3));
+    }
+
+    void logWriteFailureEndsTheRun()
+    {
+        const std::string log = Tmp("ok.alg");
+        {
+            TLogWriter out;
+            QVERIFY(out.Create(log));
+            FrameBuffer f{};
+            for (int i = 0; i < 3; ++i) out.WriteLogLine(i, f.data(), 10);
+        }
+        dialogs->QueueFile("/dev/full"); // a disk that is full
+        dialogs->QueueAnswer(MsgAnswer::Yes);
+        w->Logging1Click();
+        QVERIFY(w->Logging1->isChecked());
+        dialogs->QueueFile(log);
+        Run([this] { w->btnPlayClick(); }, 0, nullptr);
+        QVERIFY(!watchdogFired);
+        QVERIFY(!w->playing && !w->running);
+        CheckState("idle", false, false, false, true);
+        QCOMPARE(dialogs->Messages().size(), std::size_t(2)); // the replace question, then the error
+        QVERIFY(dialogs->Messages()[1].find("/dev/full") != std::string::npos);
+        w->Logging1Click();
+    }
+
+    void closingDuringARunStopsItFirst()
+    {
+        EcmSim sim({"--no-pace", "--quiet"});
+        dialogs->QueueAnswer(MsgAnswer::No); // in case the definition counts as changed
+        Run([this] { w->btnRecordClick(); }, 300, [this] { w->close(); });
+        QVERIFY(!watchdogFired);
+        QVERIFY(!w->reading && !w->running && !w->comsOpen);
     }
 
     void portThatCannotOpenStaysIdle()
