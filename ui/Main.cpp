@@ -30,34 +30,40 @@ const char* const MainTitle = "ALDL 8192 baud Analyser";
 
 namespace {
 
-// Small transport pictures drawn at start-up, so no artwork files are needed.
-QIcon TransportIcon(char kind)
+// The caption with its small picture to the right, drawn at start-up into
+// one image, so no artwork files are needed and the pair never drifts apart.
+QIcon TransportIcon(const QString& caption, const QFont& font, char kind)
 {
-    QPixmap pm(20, 20);
+    const QFontMetrics fm(font);
+    const int tw = fm.horizontalAdvance(caption);
+    QPixmap pm(tw + 4 + 18, 24);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(QRect(0, 0, tw, 24), Qt::AlignLeft | Qt::AlignVCenter, caption);
+    p.translate(tw + 4, 3);
     p.setPen(Qt::NoPen);
     p.setBrush(kind == 'r' ? QColor(200, 0, 0) : QColor(0, 0, 128));
     auto tri = [&](qreal x0, qreal x1) {
         QPainterPath path;
-        path.moveTo(x0, 3);
-        path.lineTo(x1, 10);
-        path.lineTo(x0, 17);
+        path.moveTo(x0, 2);
+        path.lineTo(x1, 9);
+        path.lineTo(x0, 16);
         path.closeSubpath();
         p.drawPath(path);
     };
     switch (kind) {
-    case 'w': tri(10, 2); tri(18, 10); break;                        // rewind
-    case 's': p.drawRect(4, 4, 12, 12); break;                       // stop
-    case 'p': p.drawRect(4, 3, 4, 14); p.drawRect(12, 3, 4, 14); break; // pause
-    case 'a': tri(3, 13); p.drawRect(14, 3, 3, 14); break;           // advance
-    case 'y': tri(4, 17); break;                                     // play
-    case 'r': p.drawEllipse(3, 3, 14, 14); break;                    // record
+    case 'w': tri(9, 1); tri(17, 9); break;                           // rewind
+    case 's': p.drawRect(3, 3, 12, 12); break;                        // stop
+    case 'p': p.drawRect(3, 2, 4, 14); p.drawRect(11, 2, 4, 14); break; // pause
+    case 'a': tri(2, 12); p.drawRect(13, 2, 3, 14); break;            // advance
+    case 'y': tri(3, 16); break;                                      // play
+    case 'r': p.drawEllipse(2, 2, 14, 14); break;                     // record
     }
     return QIcon(pm);
 }
-
 
 } // namespace
 
@@ -144,8 +150,6 @@ void TfrmMain::BuildToolBar()
     ToolBar1->setObjectName("ToolBar1");
     ToolBar1->setMovable(false);
     ToolBar1->setFixedHeight(33);
-    // A gap after each picture keeps it with its own caption.
-    ToolBar1->setStyleSheet("QToolButton { margin-right: 14px; }");
     QFont bold = font();
     bold.setBold(true);
     bold.setPixelSize(21);
@@ -156,9 +160,8 @@ void TfrmMain::BuildToolBar()
         b->setText(caption);
         b->setToolTip(hint);
         b->setFont(bold);
-        b->setIcon(TransportIcon(icon));
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        b->setLayoutDirection(Qt::RightToLeft); // picture to the right of the caption
+        b->setIcon(TransportIcon(caption, bold, icon));
+        b->setToolButtonStyle(Qt::ToolButtonIconOnly); // the caption is part of the picture
         b->setAutoRaise(true);
         ToolBar1->addWidget(b);
         connect(b, &QToolButton::clicked, this, [this, handler] { (this->*handler)(); });
@@ -169,6 +172,7 @@ void TfrmMain::BuildToolBar()
     button(btnAdvance, "btnAdvance", "f5", "Advance one frame", 'a', &TfrmMain::btnAdvanceClick);
     button(btnPlay, "btnPlay", "f6", "Replay From Log File", 'y', &TfrmMain::btnPlayClick);
     button(btnRecord, "btnRecord", "f7", "Read Serial ALDL", 'r', &TfrmMain::btnRecordClick);
+    ToolBar1->setIconSize(QSize(64, 24)); // large enough for every caption; pictures are never scaled up
 }
 
 QWidget* TfrmMain::BuildEditorPage()
