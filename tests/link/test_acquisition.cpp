@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -60,6 +61,7 @@ class TestAcquisition : public QObject {
     TfrmMain* w = nullptr;
     QTemporaryDir* tmp = nullptr;
     bool watchdogFired = false;
+    QString oldDir;
 
     std::string Tmp(const char* name) { return S(tmp->filePath(name)); }
 
@@ -104,6 +106,8 @@ private slots:
     void init()
     {
         tmp = new QTemporaryDir;
+        oldDir = QDir::currentPath();
+        QDir::setCurrent(tmp->path()); // closing the window writes its settings here
         dialogs = new ScriptedDialogs;
         w = new TfrmMain;
         dialogs->QueueFile(EXAMPLES_DIR "/ecmsim.ald");
@@ -115,6 +119,7 @@ private slots:
     void cleanup()
     {
         delete w;
+        QDir::setCurrent(oldDir);
         const auto unexpected = dialogs->unexpected;
         delete dialogs;
         delete tmp;
