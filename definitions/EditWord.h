@@ -1,15 +1,67 @@
 #pragma once
-// The word definition dialog: edits one definition row as row text.
+// The word definition dialog: edits one definition row as row text and keeps
+// scaling, input range and the suggested limits consistent while typing.
 #include <QDialog>
+#include <cstdint>
 #include <string>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// Enables or disables a control; an edit box also shows the window colour
+// when enabled and its parent's background when not.
+void EnableControl(QWidget* control, bool enabled);
 
 class TfrmEditWord : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmEditWord(QWidget* parent = nullptr);
+
     void LoadRow(const std::string& rowText);
     std::string StoreRow() const;
 
+    void reCalc();
+    // 2^bits - 1; throws ERangeError when it does not fit 32 bits.
+    std::int32_t rawRange() const;
+    void calcRange();
+    void setFormula();
+    void setDisplay();
+    void calcDefaults();
+
+    void btnOkClick();
+    void btnCancelClick();
+    void btnAminClick();
+    void btnAmaxClick();
+    void btnDminClick();
+    void btnDmaxClick();
+    void txtDminChange();
+    void txtDmaxChange();
+    void cbFormulaChange();
+    void cbDisplayChange();
+
+    QLineEdit *txtName = nullptr, *txtId = nullptr;
+    QGroupBox *grpInput = nullptr, *grpCalc = nullptr, *grpOutput = nullptr;
+    QLineEdit *txtStart = nullptr, *txtBits = nullptr, *txtRange = nullptr;
+    QComboBox* cbFormula = nullptr;
+    QLabel *lblFactor = nullptr, *lblOffset = nullptr;
+    QLineEdit *txtFactor = nullptr, *txtOffset = nullptr, *txtUnits = nullptr, *txtAvg = nullptr;
+    QComboBox* cbDisplay = nullptr;
+    QLineEdit *txtAmin = nullptr, *txtAmindef = nullptr, *txtAmax = nullptr, *txtAmaxdef = nullptr;
+    QPushButton *btnAmin = nullptr, *btnAmax = nullptr;
+    QLabel *lblChart = nullptr, *lblSeries = nullptr, *lblDmin = nullptr, *lblDmax = nullptr, *lblFlag = nullptr;
+    QLineEdit *txtChart = nullptr, *txtSeries = nullptr;
+    QLineEdit *txtDmin = nullptr, *txtDmindef = nullptr, *txtDmax = nullptr, *txtDmaxdef = nullptr;
+    QPushButton *btnDmin = nullptr, *btnDmax = nullptr;
+    QPlainTextEdit* memFlag = nullptr;
+    QPushButton *btnOk = nullptr, *btnCancel = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
-    std::string row_;
+    bool recalculating_ = false;
 };
