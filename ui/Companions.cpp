@@ -5,18 +5,69 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 TfrmEditWord* frmEditWord = nullptr;
 TfrmGridLines* frmGridLines = nullptr;
 TfrmAbout* frmAbout = nullptr;
 TfrmPinout* frmPinout = nullptr;
+
+TLxUpDown::TLxUpDown(QLineEdit* associate, int min, int max, QWidget* parent)
+    : QWidget(parent), edit_(associate), min_(min), max_(max), position_(min)
+{
+    setObjectName("UpDown1");
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+    for (int delta : {1, -1}) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(delta > 0 ? "up" : "down");
+        b->setArrowType(delta > 0 ? Qt::UpArrow : Qt::DownArrow);
+        b->setAutoRepeat(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setFixedSize(16, 11);
+        v->addWidget(b);
+        connect(b, &QToolButton::clicked, this, [this, delta] { Step(delta); });
+    }
+    std::int32_t n = 0;
+    const QByteArray t = edit_->text().toLatin1();
+    if (TryStrToInt(std::string_view(t.constData(), static_cast<std::size_t>(t.size())), n))
+        position_ = std::clamp<int>(n, min_, max_);
+    edit_->installEventFilter(this);
+}
+
+void TLxUpDown::Step(int delta)
+{
+    std::int32_t n = 0;
+    const QByteArray t = edit_->text().toLatin1();
+    int from = TryStrToInt(std::string_view(t.constData(), static_cast<std::size_t>(t.size())), n)
+                   ? std::clamp<int>(n, min_, max_)
+                   : position_;
+    position_ = std::clamp(from + delta, min_, max_);
+    edit_->setText(QString::number(position_));
+}
+
+bool TLxUpDown::eventFilter(QObject* o, QEvent* e)
+{
+    if (o == edit_ && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            Step(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(o, e);
+}
 
 TfrmGridLines::TfrmGridLines(QWidget* parent) : QDialog(parent)
 {
@@ -24,16 +75,23 @@ TfrmGridLines::TfrmGridLines(QWidget* parent) : QDialog(parent)
     setWindowTitle("Grid Lines...");
     txtGridLines = new QLineEdit("2", this);
     txtGridLines->setObjectName("txtGridLines");
+    UpDown1 = new TLxUpDown(txtGridLines, 2, 8, this);
     btnOk = new QPushButton("&Ok", this);
     btnOk->setObjectName("btnOk");
     btnOk->setDefault(true);
     btnCancel = new QPushButton("&Cancel", this);
     btnCancel->setObjectName("btnCancel");
+    auto* edit = new QHBoxLayout;
+    edit->setSpacing(0);
+    edit->addWidget(txtGridLines);
+    edit->addWidget(UpDown1);
     auto* g = new QGridLayout(this);
+    g->setContentsMargins(10, 10, 10, 10);
     g->addWidget(new QLabel("Grid lines:", this), 0, 0);
-    g->addWidget(txtGridLines, 0, 1);
+    g->addLayout(edit, 0, 1);
     g->addWidget(btnOk, 1, 0);
     g->addWidget(btnCancel, 1, 1);
+    g->setSizeConstraint(QLayout::SetFixedSize);
     connect(btnOk, &QPushButton::clicked, this, &TfrmGridLines::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmGridLines::btnCancelClick);
 }

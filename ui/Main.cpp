@@ -20,6 +20,7 @@
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QToolBar>
@@ -76,6 +77,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
     BuildMenus();
     BuildToolBar();
     BuildPages();
+    BuildChartMenu();
     resize(780, 580);
 
     // Start-up state.
@@ -85,6 +87,9 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
     PopupChart = 0;
     SetRunState(0);
 
+    // A bad value ends the reading there; the tables still get their
+    // headers, since without them the data pages are unreadable.
+    ReadSettings();
     sgData->SetRowText(0, "Name,ID,\"Raw Byte\",Value,Min,Max,\"Min Fail\",\"Max Fail\"");
     sgMalf->SetRowText(0, "Name,ID,\"Raw Byte\",Value,Min,Max,\"Fail Count\"");
 }
@@ -235,6 +240,7 @@ QWidget* TfrmMain::BuildEditorPage()
     sgAldl->SetColWidth(1, 92);
     for (int c = 2; c < sgAldl->ColCount(); ++c) sgAldl->SetColWidth(c, 30);
     connect(sgAldl, &TLxSgrid::CellDoubleClicked, this, [this](int, int) { btnEditClick(); });
+    connect(sgAldl, &TLxSgrid::RowMoved, this, &TfrmMain::sgAldlRowMoved);
 
     auto* v = new QVBoxLayout(page);
     v->addLayout(grid);
@@ -289,9 +295,9 @@ void TfrmMain::BuildPages()
     Charts->setObjectName("Charts");
     Splitter1 = new QSplitter(Qt::Vertical, Charts);
     Splitter1->setObjectName("Splitter1");
-    auto* splitter2 = new QSplitter(Qt::Vertical);
-    splitter2->setObjectName("Splitter2");
-    for (QSplitter* s : {Splitter1, splitter2}) {
+    Splitter2 = new QSplitter(Qt::Vertical);
+    Splitter2->setObjectName("Splitter2");
+    for (QSplitter* s : {Splitter1, Splitter2}) {
         s->setHandleWidth(3);
         s->setChildrenCollapsible(false);
     }
@@ -314,13 +320,14 @@ void TfrmMain::BuildPages()
     chart(chart2, "chart2", 2);
     chart(chart3, "chart3", 3);
     Splitter1->addWidget(chart1);
-    Splitter1->addWidget(splitter2);
-    splitter2->addWidget(chart2);
-    splitter2->addWidget(chart3);
-    Splitter1->setSizes({127, 300});
-    splitter2->setSizes({127, 170});
+    Splitter1->addWidget(Splitter2);
+    Splitter2->addWidget(chart2);
+    Splitter2->addWidget(chart3);
+    Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    splitter2->setStretchFactor(1, 1);
+    Splitter2->setStretchFactor(0, 0);
+    Splitter2->setStretchFactor(1, 1);
+    SetChartHeights(127, 257);
     auto* cl = new QVBoxLayout(Charts);
     cl->setContentsMargins(0, 0, 0, 0);
     cl->addWidget(Splitter1);
@@ -415,9 +422,25 @@ void TfrmMain::About1Click()
 
 void TfrmMain::Exit1Click() { close(); }
 
+void TfrmMain::showEvent(QShowEvent* e)
+{
+    QMainWindow::showEvent(e);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    // The window always opens centred; the stored position is only kept.
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        if (QScreen* s = screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(s->availableGeometry().center());
+            move(frame.topLeft());
+        }
+}
+
 void TfrmMain::closeEvent(QCloseEvent* e)
 {
     if (playing || reading) btnStopClick();
+    // Written before the unsaved question, so a refused close still keeps them.
+    WriteSettings();
     SaveInfo();
     if (sgAldl->Modified()) {
         switch (Dialogs().Message("Aldl configuration has not been saved. Save now?", "Save data...",

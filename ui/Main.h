@@ -25,6 +25,7 @@ class QToolBar;
 class QToolButton;
 class QPushButton;
 class TLxSgrid;
+class TfrmGridLines;
 
 extern const char* const MainTitle; // "ALDL 8192 baud Analyser"
 
@@ -81,6 +82,20 @@ public:
     void SaveInfo();
     void sgAldlRowMoved(int fromIndex, int toIndex);
 
+    // Settings file and the chart context menu.
+    // False when a value was not an integer: its message is shown and the later keys are not read.
+    bool ReadSettings();
+    void WriteSettings();
+    void DefaultcolorsClick();
+    void GridlinesClick();
+    void GridColorClick();
+    void LabelcolorClick();
+    void Series1colorClick();
+    void Series2colorClick();
+    void Series3colorClick();
+    void Series4colorClick();
+    void BackgroundcolorClick();
+
     TLxChart* Chart(int n) const { return n == 1 ? chart1 : n == 2 ? chart2 : n == 3 ? chart3 : nullptr; }
 
     // Controls, by their names.
@@ -98,7 +113,12 @@ public:
     QPushButton *btnEdit = nullptr, *btnDel = nullptr;
     TLxSgrid *sgAldl = nullptr, *sgData = nullptr, *sgMalf = nullptr;
     TLxChart *chart1 = nullptr, *chart2 = nullptr, *chart3 = nullptr;
-    QSplitter* Splitter1 = nullptr; // holds the three charts; its two handles are the splitters
+    QSplitter* Splitter1 = nullptr; // chart1 above Splitter2
+    QSplitter* Splitter2 = nullptr; // chart2 above chart3
+    QMenu* popChart = nullptr;
+    QAction *Defaultcolors = nullptr, *Gridlines = nullptr, *GridColor = nullptr, *Labelcolor = nullptr,
+            *Series1color = nullptr, *Series2color = nullptr, *Series3color = nullptr, *Series4color = nullptr,
+            *Backgroundcolor = nullptr;
     QPlainTextEdit* memRecv = nullptr;
     QMenu *File1 = nullptr, *View1 = nullptr, *Aldl1 = nullptr, *Help1 = nullptr;
     QAction *New1 = nullptr, *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Exit1 = nullptr;
@@ -119,18 +139,28 @@ public:
     TLogReader playFile;
     TAldl Aldl;
     TLxPersist Settings;
+    // Where the settings file lives: the current directory at start-up, so
+    // a later change of directory neither loses nor misplaces it.
+    std::string SettingsPath;
     int PopupChart = 0;
     bool rowDeleting = false;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     void BuildMenus();
     void BuildToolBar();
     void BuildPages();
+    void BuildChartMenu();
+    void SetChartHeights(int split1, int split2);
+    void PickChartColor(void (TLxChartColors::*set)(std::uint32_t), std::uint32_t (TLxChartColors::*get)() const);
     QWidget* BuildEditorPage();
     void SetRunState(int state); // 0 Idle, 1 Running, 2 Paused
     void FailCountUp(TLxSgrid* grid, int col, int row);
     int loopDepth_ = 0;
+    bool shownOnce_ = false;
+    std::array<int, 2> splitHeights_{127, 257};
+    TfrmGridLines* ownGridLines_ = nullptr; // only when the program made none
 };

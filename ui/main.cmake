@@ -2,6 +2,7 @@
 add_library(mainwindow STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Main.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Main.h
+  ${CMAKE_CURRENT_LIST_DIR}/Settings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogs.h
   ${CMAKE_CURRENT_LIST_DIR}/Companions.cpp

@@ -1,0 +1,253 @@
+// The document commands of the main window: open, save, save as, new,
+// edit, delete and move words, and the unsaved-definition question.
+#include "definitions/Sgrid.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "ui/Companions.h"
+#include "ui/Main.h"
+#include "ui/QtDialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+std::string ReadAll(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll().toStdString();
+}
+
+} // namespace
+
+class TestDocuments : public QObject {
+    Q_OBJECT
+    ScriptedDialogs* dialogs = nullptr;
+    TfrmMain* w = nullptr;
+    TfrmEditWord* edit = nullptr;
+    QTemporaryDir* tmp = nullptr;
+    QString oldDir;
+
+    std::string Copy(const char* example, const char* as)
+    {
+        const QString to = tmp->filePath(as);
+        QFile::copy(QString(EXAMPLES_DIR "/") + example, to);
+        return to.toStdString();
+    }
+    std::string Title() const { return w->windowTitle().toStdString(); }
+
+private slots:
+    void init()
+    {
+        tmp = new QTemporaryDir;
+        oldDir = QDir::currentPath();
+        QDir::setCurrent(tmp->path());
+        dialogs = new ScriptedDialogs;
+        w = new TfrmMain;
+        w->show(); // so closing can be seen
+        edit = new TfrmEditWord(w);
+        frmEditWord = edit;
+    }
+    void cleanup()
+    {
+        SetModalHook({});
+        frmEditWord = nullptr;
+        delete w;
+        QDir::setCurrent(oldDir);
+        const auto unexpected = dialogs->unexpected;
+        delete dialogs;
+        delete tmp;
+        QVERIFY2(unexpected.empty(), unexpected.empty() ? "" : unexpected.front().c_str());
+    }
+
+    void openFillsHeaderAndDisplays()
+    {
+        const std::string file = Copy("small.ald", "small.ald");
+        dialogs->QueueFile(file);
+        w->Open1Click();
+        QCOMPARE(Title(), "ALDL 8192 baud Analyser - " + file);
+        QCOMPARE(w->txtTitle->text(), QString("Small example"));
+        QCOMPARE(w->txtVin->text(), QString()); // "-" reads back empty
+        QCOMPARE(w->cbInject->currentText(), QString("PFI"));
+        QCOMPARE(w->txtRequest->text(), QString("F4 57 01 00"));
+        QVERIFY(w->chkEcho->isChecked());
+        QCOMPARE(w->Aldl.Count(), 6);
+        QVERIFY(w->sgData->RowCount() + w->sgMalf->RowCount() == 6 + 2 ||
+                w->sgData->RowCount() + w->sgMalf->RowCount() == 6 + 3);
+        // Nothing changed: closing asks nothing.
+        w->close();
+        QVERIFY(w->isHidden());
+        QVERIFY(dialogs->Messages().empty());
+    }
+
+    void refusedFileLeavesTheDocument()
+    {
+        const std::string good = Copy("small.ald", "good.ald");
+        dialogs->QueueFile(good);
+        w->Open1Click();
+        QFile bad(tmp->filePath("v2.ald"));
+        bad.open(QIODevice::WriteOnly);
+        bad.write("[ALDL]\r\nVersion=2\r\nWords=0\r\n");
+        bad.close();
+        w->txtTitle->setText("edited");
+        dialogs->QueueFile(bad.fileName().toStdString());
+        w->Open1Click();
+        QCOMPARE(dialogs->Messages().back(), std::string("Input file format requires version 2 of this software."));
+        QCOMPARE(w->sgAldl->FileName(), good);
+        QCOMPARE(Title(), "ALDL 8192 baud Analyser - " + good);
+        QCOMPARE(w->txtTitle->text(), QString("edited")); // nothing below the refusal ran
+        // A cancelled dialog rebuilds from the unchanged document and resets the header fields.
+        dialogs->QueueFile(std::nullopt);
+        w->Open1Click();
+        QCOMPARE(w->txtTitle->text(), QString("Small example"));
+    }
+
+    void saveWritesOnlyWhenChanged()
+    {
+        // Fresh start: no header text, no words: Save writes nothing, asks nothing.
+        w->Save1Click();
+        QVERIFY(dialogs->asked.empty());
+        // Header text on a nameless document: Save asks for a name.
+        w->txtTitle->setText("Mine");
+        const QString name = tmp->filePath("mine.ald");
+        dialogs->QueueFile(name.toStdString());
+        w->Save1Click();
+        QCOMPARE(Title(), "ALDL 8192 baud Analyser - " + name.toStdString());
+        const std::string saved = ReadAll(name);
+        QVERIFY(saved.find("Info=Mine,-,-,-,-,-,-,-,-,-,-,-,-\r\n") != std::string::npos);
+        // Saved and unchanged: nothing more is written, closing asks nothing.
+        const std::size_t asked = dialogs->asked.size();
+        w->Save1Click();
+        QCOMPARE(dialogs->asked.size(), asked);
+        QCOMPARE(ReadAll(name), saved);
+    }
+
+    void saveAsCancelledLeavesANamelessModifiedDocument()
+    {
+        const std::string file = Copy("small.ald", "a.ald");
+        dialogs->QueueFile(file);
+        w->Open1Click();
+        dialogs->QueueFile(std::nullopt);
+        w->SaveAs1Click();
+        QCOMPARE(w->sgAldl->FileName(), std::string());
+        QVERIFY(w->sgAldl->Modified());
+        QCOMPARE(Title(), std::string("ALDL 8192 baud Analyser - "));
+        const QString again = tmp->filePath("b.ald");
+        dialogs->QueueFile(again.toStdString());
+        w->Save1Click(); // asks for a name
+        QCOMPARE(w->sgAldl->FileName(), again.toStdString());
+        QCOMPARE(ReadAll(again), ReadAll(QString::fromStdString(file)));
+    }
+
+    void closeQuestionAfterAnEdit()
+    {
+        const std::string file = Copy("small.ald", "c.ald");
+        dialogs->QueueFile(file);
+        w->Open1Click();
+        w->txtYear->setText("2001");
+        dialogs->QueueAnswer(MsgAnswer::Cancel);
+        w->close();
+        QVERIFY(!w->isHidden()); // Cancel keeps the window
+        QCOMPARE(dialogs->Messages().back(), std::string("Aldl configuration has not been saved. Save now?"));
+        dialogs->QueueAnswer(MsgAnswer::Yes);
+        w->close();
+        QVERIFY(w->isHidden());
+        QVERIFY(ReadAll(QString::fromStdString(file)).find(",2001,") != std::string::npos);
+    }
+
+    void newKeepsHeaderFieldsAndDisplays()
+    {
+        const std::string file = Copy("small.ald", "d.ald");
+        dialogs->QueueFile(file);
+        w->Open1Click();
+        const int decoders = w->Aldl.Count();
+        w->New1Click();
+        QCOMPARE(Title(), std::string("ALDL 8192 baud Analyser"));
+        QCOMPARE(w->sgAldl->RowCount(), 2);
+        QCOMPARE(w->sgAldl->FileName(), std::string());
+        QCOMPARE(w->txtTitle->text(), QString("Small example"));
+        QCOMPARE(w->Aldl.Count(), decoders); // no rebuild until the next change
+    }
+
+    void editingTheBlankRowAddsANewBlankRow()
+    {
+        SetModalHook([](QDialog& d) {
+            auto& e = static_cast<TfrmEditWord&>(d);
+            e.LoadRow("Speed,VSS,13,8,-,-,Value,-,-,-,-,-,kmh,1,0,-,-");
+            return int(QDialog::Accepted);
+        });
+        w->sgAldl->SetRow(1);
+        w->EditWord();
+        QCOMPARE(w->sgAldl->RowCount(), 3);
+        QCOMPARE(w->sgAldl->Cells(0, 1), std::string("Speed"));
+        QCOMPARE(w->sgAldl->Cells(0, 2), std::string());
+        QCOMPARE(w->Aldl.Count(), 1);
+        QCOMPARE(w->sgData->Cells(0, 1), std::string("Speed"));
+        // Cancel still rebuilds the displays.
+        SetModalHook([](QDialog&) { return int(QDialog::Rejected); });
+        w->sgAldl->SetCells(colName, 1, "Renamed");
+        w->EditWord();
+        QCOMPARE(w->sgData->Cells(0, 1), std::string("Renamed"));
+    }
+
+    void deleteWords()
+    {
+        const std::string file = Copy("small.ald", "e.ald");
+        dialogs->QueueFile(file);
+        w->Open1Click();
+        const int rows = w->sgAldl->RowCount();
+        // The blank last row with other words present: nothing at all, no question.
+        w->sgAldl->SetRow(rows - 1);
+        w->btnDelClick();
+        QCOMPARE(w->sgAldl->RowCount(), rows);
+        QVERIFY(dialogs->Messages().empty());
+        // A chart word: its trace is emptied before the rebuild.
+        int chartRow = -1;
+        for (int r = 1; r < rows - 1 && chartRow < 0; ++r)
+            if (w->sgAldl->Cells(colDisplay, r) == "Chart") chartRow = r;
+        QVERIFY(chartRow > 0);
+        const int chart = StrToIntDef(w->sgAldl->Cells(colChart, chartRow), 0);
+        const int series = StrToIntDef(w->sgAldl->Cells(colSeries, chartRow), 0);
+        w->Chart(chart)->Series().AddValue(series, 42);
+        const std::string name = w->sgAldl->Cells(colName, chartRow);
+        w->sgAldl->SetRow(chartRow);
+        dialogs->QueueAnswer(MsgAnswer::No);
+        w->btnDelClick();
+        QCOMPARE(w->sgAldl->RowCount(), rows);
+        dialogs->QueueAnswer(MsgAnswer::Yes);
+        w->btnDelClick();
+        QCOMPARE(dialogs->Messages().back(), std::string("Delete Current row?"));
+        QCOMPARE(w->sgAldl->RowCount(), rows - 1);
+        QVERIFY(w->sgAldl->Cells(colName, chartRow) != name);
+        QCOMPARE(double(w->Chart(chart)->Series().GetValue(series, 1)), double(NoValue));
+        QCOMPARE(w->Aldl.Count(), rows - 3);
+        // Only the blank row: the question is asked and Yes just empties it.
+        w->New1Click();
+        w->sgAldl->SetCells(colName, 1, "typed");
+        w->sgAldl->SetRow(1);
+        dialogs->QueueAnswer(MsgAnswer::Yes);
+        w->btnDelClick();
+        QCOMPARE(w->sgAldl->RowCount(), 2);
+        QCOMPARE(w->sgAldl->Cells(colName, 1), std::string());
+    }
+
+    void wordDroppedBelowTheBlankRow()
+    {
+        const std::string file = Copy("small.ald", "f.ald");
+        dialogs->QueueFile(file);
+        w->Open1Click();
+        const int rows = w->sgAldl->RowCount();
+        const std::string first = w->sgAldl->Cells(colName, 1);
+        w->sgAldl->MoveGridRow(1, rows - 1);
+        QCOMPARE(w->sgAldl->Cells(colName, rows - 2), first);
+        QCOMPARE(w->sgAldl->Cells(colName, rows - 1), std::string()); // the blank row is last again
+    }
+};
+
+QTEST_MAIN(TestDocuments)
+#include "test_documents.moc"
