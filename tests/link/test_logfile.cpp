@@ -271,7 +271,11 @@ TEST(LogFile, LinesSurviveKill)
     ASSERT_TRUE(WIFSIGNALED(status));
     auto got = ReadAll(file);
     ASSERT_GE(got.size(), 25u);
-    for (std::size_t i = 0; i < got.size(); ++i) {
+    // The kill may land while a line crosses a page of the file: that one
+    // line (the frame being written) may be cut, and only as the very last.
+    const std::size_t whole = got.back().bytes.size() == 60u ? got.size() : got.size() - 1;
+    ASSERT_GE(whole, 25u);
+    for (std::size_t i = 0; i < whole; ++i) {
         EXPECT_EQ(got[i].stamp, static_cast<std::int32_t>(i));
         ASSERT_EQ(got[i].bytes.size(), 60u);
         EXPECT_EQ(got[i].bytes[0], static_cast<int>(i));
