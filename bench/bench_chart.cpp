@@ -2,7 +2,7 @@
 // legend, and every Speed samples the scroll (with its event-loop turn).
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
+#include "bench/QtBenchMain.h"
 #include <cmath>
 
 #include "ui/Chart.h"
@@ -41,12 +41,4 @@ BENCHMARK(BM_Redraw)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+DIDUVUVE_QT_BENCHMARK_MAIN()

@@ -7,7 +7,7 @@
 #include "tests/support/ScriptedDialogs.h"
 #include "ui/Main.h"
 
-#include <QApplication>
+#include "bench/QtBenchMain.h"
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -125,12 +125,4 @@ BENCHMARK(BM_LiveFramesAgainstLine)->UseManualTime()->Iterations(1)->Unit(benchm
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+DIDUVUVE_QT_BENCHMARK_MAIN()

@@ -1,5 +1,7 @@
 #include "Dialogs.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 class RefusingDialogs final : public TLxDialogs {
@@ -25,6 +27,14 @@ TLxDialogs* SetDialogs(TLxDialogs* d)
     TLxDialogs* old = current == &refusing ? nullptr : current;
     current = d ? d : &refusing;
     return old;
+}
+
+bool ConfirmReplace(const std::string& name)
+{
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0) return true;
+    return Dialogs().Message("File " + name + " already exists. Do you want to replace it?", "Log file...",
+                             MsgButtons::YesNo, MsgKind::Question) == MsgAnswer::Yes;
 }
 
 void ShowMessage(const std::string& text) { Dialogs().Message(text, "Diduvuve", MsgButtons::Ok, MsgKind::Information); }

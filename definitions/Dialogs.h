@@ -31,3 +31,8 @@ TLxDialogs* SetDialogs(TLxDialogs* d);
 
 // Shorthands for the common plain message box.
 void ShowMessage(const std::string& text);
+
+// When `name` exists, asks "File %s already exists. Do you want to replace
+// it?" under "Log file..." (definition and log saves share it). True when the
+// file is absent or the answer is Yes.
+bool ConfirmReplace(const std::string& name);

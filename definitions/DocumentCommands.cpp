@@ -3,6 +3,7 @@
 // the definition.
 #include "decode/Hex.h"
 #include "definitions/Dialogs.h"
+#include "definitions/QtText.h"
 #include "definitions/Sgrid.h"
 #include "ui/Companions.h"
 #include "ui/Main.h"
@@ -14,23 +15,7 @@
 
 namespace {
 
-std::string Text(const QString& q)
-{
-    QByteArray b = q.toLatin1();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-
-void SelectByText(QComboBox* c, const std::string& text)
-{
-    c->setCurrentIndex(-1);
-    for (int i = 0; i < c->count(); ++i)
-        if (c->itemText(i).compare(Q(text), Qt::CaseInsensitive) == 0) {
-            c->setCurrentIndex(i);
-            return;
-        }
-}
+void SelectByText(QComboBox* c, const std::string& text) { c->setCurrentIndex(FindItemFolded(c, text)); }
 
 } // namespace
 
@@ -38,12 +23,12 @@ void TfrmMain::SaveInfo()
 {
     std::vector<std::string> f;
     for (QLineEdit* e : {txtTitle, txtVin, txtEcm, txtPromID, txtCountry, txtLitres})
-        f.push_back(EmptyToDash(Text(e->text())));
-    f.push_back(EmptyToDash(Text(cbInject->currentText())));
-    f.push_back(EmptyToDash(Text(cbTrans->currentText())));
-    for (QLineEdit* e : {txtYear, txtRequest, txtInterval}) f.push_back(EmptyToDash(Text(e->text())));
+        f.push_back(EmptyToDash(Latin1Of(e->text())));
+    f.push_back(EmptyToDash(Latin1Of(cbInject->currentText())));
+    f.push_back(EmptyToDash(Latin1Of(cbTrans->currentText())));
+    for (QLineEdit* e : {txtYear, txtRequest, txtInterval}) f.push_back(EmptyToDash(Latin1Of(e->text())));
     f.push_back(chkEcho->isChecked() ? "Y" : "-");
-    f.push_back(EmptyToDash(Text(txtCom->text())));
+    f.push_back(EmptyToDash(Latin1Of(txtCom->text())));
     sgAldl->SetInfo(JoinCommaText(f));
     sgAldl->StoreDefinition();
 }
@@ -61,29 +46,55 @@ void TfrmMain::Open1Click()
     std::vector<std::string> f = SplitList(sgAldl->Info());
     while (f.size() < 13) f.emplace_back("-");
     QLineEdit* edits[] = {txtTitle, txtVin, txtEcm, txtPromID, txtCountry, txtLitres};
-    for (int i = 0; i < 6; ++i) edits[i]->setText(Q(DashToEmpty(f[static_cast<std::size_t>(i)])));
+    for (int i = 0; i < 6; ++i) edits[i]->setText(Latin1(DashToEmpty(f[static_cast<std::size_t>(i)])));
     SelectByText(cbInject, DashToEmpty(f[6]));
     SelectByText(cbTrans, DashToEmpty(f[7]));
-    txtYear->setText(Q(DashToEmpty(f[8])));
-    txtRequest->setText(Q(DashToEmpty(f[9])));
-    txtInterval->setText(Q(DashToEmpty(f[10])));
+    txtYear->setText(Latin1(DashToEmpty(f[8])));
+    txtRequest->setText(Latin1(DashToEmpty(f[9])));
+    txtInterval->setText(Latin1(DashToEmpty(f[10])));
     chkEcho->setChecked(f[11] == "Y");
-    txtCom->setText(Q(DashToEmpty(f[12])));
-    setWindowTitle(Q(std::string(MainTitle) + " - " + sgAldl->FileName()));
+    txtCom->setText(Latin1(DashToEmpty(f[12])));
+    ShowDocumentTitle();
+}
+
+void TfrmMain::ShowDocumentTitle()
+{
+    // File names are as the dialog gave them, in the system's encoding.
+    setWindowTitle(QString::fromLatin1(MainTitle) + " - " + QString::fromLocal8Bit(sgAldl->FileName().c_str()));
+}
+
+bool TfrmMain::DocumentCloseQuery()
+{
+    SaveInfo();
+    if (sgAldl->Modified()) {
+        switch (Dialogs().Message("Aldl configuration has not been saved. Save now?", "Save data...",
+                                  MsgButtons::YesNoCancel, MsgKind::Question)) {
+        case MsgAnswer::Cancel: return false;
+        case MsgAnswer::Yes:
+            if (!sgAldl->SaveDefinition()) {
+                ShowDocumentTitle();
+                return false;
+            }
+            break;
+        default: break;
+        }
+    }
+    ShowDocumentTitle();
+    return true;
 }
 
 void TfrmMain::Save1Click()
 {
     SaveInfo();
     sgAldl->SaveDefinition();
-    setWindowTitle(Q(std::string(MainTitle) + " - " + sgAldl->FileName()));
+    ShowDocumentTitle();
 }
 
 void TfrmMain::SaveAs1Click()
 {
     SaveInfo();
     sgAldl->SaveDefinitionAs();
-    setWindowTitle(Q(std::string(MainTitle) + " - " + sgAldl->FileName()));
+    ShowDocumentTitle();
 }
 
 void TfrmMain::btnEditClick() { EditWord(); }

@@ -1,5 +1,7 @@
 #include "definitions/EditWord.h"
 
+#include "definitions/QtText.h"
+
 #include "decode/Errors.h"
 #include "decode/Hex.h"
 #include "definitions/Dialogs.h"
@@ -24,38 +26,14 @@ namespace {
 
 const char* const UserDefined = "(User defined)";
 
-// Cells are 8-bit text; Latin-1 keeps every byte as one character.
-QString Q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-
-std::string S(const QString& q)
-{
-    QByteArray b = q.toLatin1();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-std::string Text(const QLineEdit* e) { return S(e->text()); }
-void SetText(QLineEdit* e, const std::string& s) { e->setText(Q(s)); }
-
-// The list item whose text equals `text` with ASCII letter case folded, or -1.
-int FindItem(const QComboBox* cb, const std::string& text)
-{
-    auto fold = [](const std::string& s) {
-        std::string r = s;
-        for (char& c : r)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        return r;
-    };
-    const std::string want = fold(text);
-    for (int i = 0; i < cb->count(); ++i)
-        if (fold(S(cb->itemText(i))) == want) return i;
-    return -1;
-}
+std::string Text(const QLineEdit* e) { return Latin1Of(e->text()); }
+void SetText(QLineEdit* e, const std::string& s) { e->setText(Latin1(s)); }
 
 // One flag name per line; the break after the last line does not add an empty one.
 std::vector<std::string> MemoLines(const QPlainTextEdit* m)
 {
     std::vector<std::string> lines;
-    const std::string t = S(m->toPlainText());
+    const std::string t = Latin1Of(m->toPlainText());
     if (t.empty()) return lines;
     std::size_t p = 0;
     while (p < t.size()) {
@@ -285,7 +263,7 @@ void TfrmEditWord::LoadRow(const std::string& rowText)
     {
         // Filling is not a user choice: the recalculation waits for the showing.
         const QSignalBlocker block(cbDisplay);
-        cbDisplay->setCurrentIndex(FindItem(cbDisplay, field(6)));
+        cbDisplay->setCurrentIndex(FindItemFolded(cbDisplay, field(6)));
     }
     SetText(txtChart, field(7));
     SetText(txtSeries, field(8));
@@ -293,7 +271,7 @@ void TfrmEditWord::LoadRow(const std::string& rowText)
     SetText(txtDmax, field(10));
     {
         const QSignalBlocker block(cbFormula);
-        cbFormula->setCurrentIndex(FindItem(cbFormula, field(11)));
+        cbFormula->setCurrentIndex(FindItemFolded(cbFormula, field(11)));
     }
     SetText(txtUnits, field(12));
     SetText(txtFactor, field(13));
@@ -306,7 +284,7 @@ void TfrmEditWord::LoadRow(const std::string& rowText)
     }
     // A last empty name needs its own line break to come back.
     if (!names.empty() && names.back().empty()) flags += '\n';
-    memFlag->setPlainText(Q(flags));
+    memFlag->setPlainText(Latin1(flags));
     SetText(txtAvg, field(16));
 }
 
@@ -314,9 +292,9 @@ std::string TfrmEditWord::StoreRow() const
 {
     const std::vector<std::string> fields = {
         Text(txtName),    Text(txtId),     Text(txtStart),  Text(txtBits),
-        Text(txtAmin),    Text(txtAmax),   S(cbDisplay->currentText()),
+        Text(txtAmin),    Text(txtAmax),   Latin1Of(cbDisplay->currentText()),
         Text(txtChart),   Text(txtSeries), Text(txtDmin),   Text(txtDmax),
-        S(cbFormula->currentText()),       Text(txtUnits),  Text(txtFactor),
+        Latin1Of(cbFormula->currentText()),       Text(txtUnits),  Text(txtFactor),
         Text(txtOffset),  JoinCommaText(MemoLines(memFlag)), Text(txtAvg)};
     std::vector<std::string> dashed;
     dashed.reserve(fields.size());

@@ -163,11 +163,7 @@ bool TLxPersist::SaveFile(const std::string& name)
         auto chosen = Dialogs().SaveFileName(kFilter, kExt);
         if (!chosen || chosen->empty()) return false;
         file = *chosen;
-        struct stat st {};
-        if (::stat(file.c_str(), &st) == 0 &&
-            Dialogs().Message("File " + file + " already exists. Do you want to replace it?", "Log file...",
-                              MsgButtons::YesNo, MsgKind::Question) != MsgAnswer::Yes)
-            return false;
+        if (!ConfirmReplace(file)) return false;
     }
     std::string content;
     std::size_t size = 0;

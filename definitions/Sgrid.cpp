@@ -3,6 +3,7 @@
 #include "decode/Errors.h"
 #include "decode/Hex.h"
 #include "definitions/Dialogs.h"
+#include "definitions/QtText.h"
 
 #include <QAbstractButton>
 #include <QAbstractTableModel>
@@ -26,8 +27,6 @@ const char* const kStream = "[STREAM]";
 constexpr int kLastClearedWord = 128;
 // A "Words" value beyond this is a damaged file, not a definition.
 constexpr int kMaxWords = 10000;
-
-QString Latin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
 std::string WordKey(int n) { return "W" + std::to_string(n); }
 

@@ -4,6 +4,7 @@
 #include "decode/Errors.h"
 #include "decode/Hex.h"
 #include "definitions/Dialogs.h"
+#include "definitions/QtText.h"
 #include "link/AldlExchange.h"
 #include "serilink/serilink.h"
 #include "ui/Main.h"
@@ -28,11 +29,7 @@ std::int64_t NowMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::string Text(const QLineEdit* e)
-{
-    QByteArray b = e->text().toLatin1();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
+std::string Text(const QLineEdit* e) { return Latin1Of(e->text()); }
 
 void ShowError(const std::string& text) { Dialogs().Message(text, "Diduvuve", MsgButtons::Ok, MsgKind::Error); }
 
@@ -116,7 +113,7 @@ void TfrmMain::btnStopClick()
     playing = reading = running = false;
 }
 
-void TfrmMain::btnRewindClick() { Dialogs().Message("Not implemented yet", "Diduvuve", MsgButtons::Ok, MsgKind::Information); }
+void TfrmMain::btnRewindClick() { ShowMessage("Not implemented yet"); }
 
 void TfrmMain::loop(bool single)
 {
@@ -186,7 +183,7 @@ bool TfrmMain::DoAldlPacket()
         std::string request = Text(txtSend);
         if (request.empty()) {
             request = Text(txtRequest);
-            txtSend->setText(QString::fromLatin1(request.data(), static_cast<qsizetype>(request.size())));
+            txtSend->setText(Latin1(request));
         }
         std::vector<std::string> requests;
         if (request.find(',') == std::string::npos) requests.push_back(request);
@@ -213,7 +210,7 @@ bool TfrmMain::DoAldlPacket()
     if (count >= 0 && logFile.IsOpen()) logFile.WriteLogLine(stamp, frame.data(), count);
     if (tabMain->currentWidget() == Raw) {
         const std::string line = std::string(stampText) + "," + frameText;
-        memRecv->appendPlainText(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+        memRecv->appendPlainText(Latin1(line));
     }
     if (count > 0) DecodeFrame(frame, count);
     return true;

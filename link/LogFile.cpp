@@ -250,13 +250,8 @@ bool StartLogging(TLogWriter& log)
 {
     auto name = Dialogs().SaveFileName(kFilter, kExt);
     if (!name || name->empty()) return false;
-    // Ask whenever the file exists, readable or not, before emptying it.
-    struct stat st {};
-    if (::stat(name->c_str(), &st) == 0) {
-        auto a = Dialogs().Message(Replace("File %s already exists. Do you want to replace it?", *name),
-                                   "Log file...", MsgButtons::YesNo, MsgKind::Question);
-        if (a != MsgAnswer::Yes) return false;
-    }
+    // Asked whenever the file exists, readable or not, before emptying it.
+    if (!ConfirmReplace(*name)) return false;
     if (log.Create(*name)) return true;
     // Without this the user would run believing the frames are recorded.
     Dialogs().Message(Replace("Can't create file %s", *name), "Log file...", MsgButtons::Ok, MsgKind::Error);

@@ -1,5 +1,7 @@
 #include "ui/Chart.h"
 
+#include "definitions/QtText.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -38,7 +40,6 @@ int Rnd(long double x)
 
 bool IsNoValue(long double v) { return v == NoValue || std::isnan(v); }
 
-QString Latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 
 std::string GroupThousands(long long n)
 {

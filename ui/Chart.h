@@ -23,6 +23,12 @@ using ChartSample = std::array<long double, 4>;
 
 class TLxChart;
 
+// Colours are 0x00BBGGRR.
+namespace ChartColor {
+constexpr std::uint32_t Navy = 0x800000, White = 0xFFFFFF, Lime = 0x00FF00, Yellow = 0x00FFFF,
+                        Fuchsia = 0xFF00FF, Aqua = 0xFFFF00, Red = 0x0000FF;
+}
+
 class TLxChartColors {  // 0x00BBGGRR values
 public:
     explicit TLxChartColors(TLxChart* chart) : chart_(chart) {}
@@ -52,11 +58,11 @@ private:
     void Changed();
 
     TLxChart* chart_;
-    std::uint32_t backGround_ = 0x800000;
-    std::uint32_t grids_ = 0xFFFFFF;
-    std::uint32_t ylabels_ = 0xFFFFFF;
-    std::uint32_t notes_ = 0x00FF00;
-    std::array<std::uint32_t, 4> series_{0x00FFFF, 0xFF00FF, 0xFFFF00, 0x0000FF};
+    std::uint32_t backGround_ = ChartColor::Navy;
+    std::uint32_t grids_ = ChartColor::White;
+    std::uint32_t ylabels_ = ChartColor::White;
+    std::uint32_t notes_ = ChartColor::Lime;
+    std::array<std::uint32_t, 4> series_{ChartColor::Yellow, ChartColor::Fuchsia, ChartColor::Aqua, ChartColor::Red};
 };
 
 class TLxSeries {

@@ -2,6 +2,7 @@
 
 #include "decode/Hex.h"
 #include "definitions/Dialogs.h"
+#include "definitions/QtText.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -40,8 +41,7 @@ TLxUpDown::TLxUpDown(QLineEdit* associate, int min, int max, QWidget* parent)
         connect(b, &QToolButton::clicked, this, [this, delta] { Step(delta); });
     }
     std::int32_t n = 0;
-    const QByteArray t = edit_->text().toLatin1();
-    if (TryStrToInt(std::string_view(t.constData(), static_cast<std::size_t>(t.size())), n))
+    if (TryStrToInt(Latin1Of(edit_->text()), n))
         position_ = std::clamp<int>(n, min_, max_);
     edit_->installEventFilter(this);
 }
@@ -49,8 +49,7 @@ TLxUpDown::TLxUpDown(QLineEdit* associate, int min, int max, QWidget* parent)
 void TLxUpDown::Step(int delta)
 {
     std::int32_t n = 0;
-    const QByteArray t = edit_->text().toLatin1();
-    int from = TryStrToInt(std::string_view(t.constData(), static_cast<std::size_t>(t.size())), n)
+    int from = TryStrToInt(Latin1Of(edit_->text()), n)
                    ? std::clamp<int>(n, min_, max_)
                    : position_;
     position_ = std::clamp(from + delta, min_, max_);
@@ -98,8 +97,7 @@ TfrmGridLines::TfrmGridLines(QWidget* parent) : QDialog(parent)
 
 void TfrmGridLines::btnOkClick()
 {
-    QByteArray t = txtGridLines->text().toLatin1();
-    int n = StrToIntDef(std::string(t.constData(), static_cast<std::size_t>(t.size())), 0);
+    const int n = StrToIntDef(Latin1Of(txtGridLines->text()), 0);
     if (n < 2 || n > 8) {
         Dialogs().Message("Grid lines must be between 2 and 8.", "Grid Lines...", MsgButtons::Ok, MsgKind::Warning);
         return;

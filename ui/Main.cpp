@@ -369,7 +369,7 @@ std::int32_t TfrmMain::rawByte(const std::uint8_t* buf, int last, std::int32_t s
 void TfrmMain::SetRunState(int state)
 {
     const bool idle = state == 0;
-    for (QWidget* w : {static_cast<QWidget*>(btnRewind)}) w->setEnabled(false);
+    btnRewind->setEnabled(false);
     Rewind1->setEnabled(false);
     btnStop->setEnabled(!idle);
     Stop1->setEnabled(!idle);
@@ -407,7 +407,7 @@ void TfrmMain::ResetFailCounts1Click()
         for (int c : {2, 3, 6}) sgMalf->SetCells(c, r, "");
 }
 
-void TfrmMain::Help2Click() { Dialogs().Message("Not implemented yet", "Diduvuve", MsgButtons::Ok, MsgKind::Information); }
+void TfrmMain::Help2Click() { ShowMessage("Not implemented yet"); }
 void TfrmMain::OBDII1Click()
 {
     if (frmPinout) {
@@ -441,22 +441,10 @@ void TfrmMain::closeEvent(QCloseEvent* e)
     if (playing || reading) btnStopClick();
     // Written before the unsaved question, so a refused close still keeps them.
     WriteSettings();
-    SaveInfo();
-    if (sgAldl->Modified()) {
-        switch (Dialogs().Message("Aldl configuration has not been saved. Save now?", "Save data...",
-                                  MsgButtons::YesNoCancel, MsgKind::Question)) {
-        case MsgAnswer::Cancel: e->ignore(); return;
-        case MsgAnswer::Yes:
-            if (!sgAldl->SaveDefinition()) {
-                e->ignore();
-                setWindowTitle(QString::fromLatin1(MainTitle) + " - " + QString::fromLocal8Bit(sgAldl->FileName().c_str()));
-                return;
-            }
-            break;
-        default: break;
-        }
+    if (!DocumentCloseQuery()) {
+        e->ignore();
+        return;
     }
-    setWindowTitle(QString::fromLatin1(MainTitle) + " - " + QString::fromLocal8Bit(sgAldl->FileName().c_str()));
     // Recording stays safe: every line is already with the system; close it now.
     if (logFile.IsOpen()) logFile.Close();
     e->accept();

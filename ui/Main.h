@@ -80,6 +80,10 @@ public:
     void btnDelClick();
     void EditWord();
     void SaveInfo();
+    // The document part of closing: SaveInfo, the unsaved question, the title. False keeps the window open.
+    bool DocumentCloseQuery();
+    // "ALDL 8192 baud Analyser - " and the definition's file name.
+    void ShowDocumentTitle();
     void sgAldlRowMoved(int fromIndex, int toIndex);
 
     // Settings file and the chart context menu.

@@ -4,6 +4,7 @@
 
 #include "decode/Hex.h"
 #include "definitions/Dialogs.h"
+#include "definitions/QtText.h"
 #include "definitions/Sgrid.h"
 #include "ui/Companions.h"
 #include "ui/QtDialogs.h"
@@ -39,9 +40,9 @@ std::int32_t ReadInt(const TLxPersist& s, const char* section, const char* key, 
     return v;
 }
 
-std::uint32_t ReadColor(const TLxPersist& s, const char* section, const char* key, const char* def)
+std::uint32_t ReadColor(const TLxPersist& s, const char* section, const char* key, std::uint32_t def)
 {
-    return static_cast<std::uint32_t>(ReadInt(s, section, key, def));
+    return static_cast<std::uint32_t>(ReadInt(s, section, key, std::to_string(static_cast<std::int32_t>(def)).c_str()));
 }
 
 void WriteInt(TLxPersist& s, const std::string& section, const char* key, std::int64_t v)
@@ -53,6 +54,13 @@ void WriteInt(TLxPersist& s, const std::string& section, const char* key, std::i
 void WriteColor(TLxPersist& s, const std::string& section, const char* key, std::uint32_t c)
 {
     WriteInt(s, section, key, static_cast<std::int32_t>(c));
+}
+
+// The settings file in the current directory, as a system path.
+std::string SettingsHere()
+{
+    const QByteArray here = QDir::current().absoluteFilePath(SettingsName).toLocal8Bit();
+    return std::string(here.constData(), static_cast<std::size_t>(here.size()));
 }
 
 std::string ChartSection(int n) { return "[CHART" + std::to_string(n) + "]"; }
@@ -126,8 +134,7 @@ void TfrmMain::SetChartHeights(int split1, int split2)
 
 bool TfrmMain::ReadSettings()
 {
-    const QByteArray here = QDir::current().absoluteFilePath(SettingsName).toLocal8Bit();
-    SettingsPath.assign(here.constData(), static_cast<std::size_t>(here.size()));
+    SettingsPath = SettingsHere();
     Settings.LoadFile(SettingsPath); // no file: empty and nameless, silently
 
     try {
@@ -154,14 +161,14 @@ bool TfrmMain::ReadSettings()
             TLxChart* c = Chart(n);
             TLxChartColors& col = c->Colors();
             c->SetGrids(ReadInt(Settings, s, "Lines", "2"));
-            col.SetSeries4(ReadColor(Settings, s, "Series4", "255"));
-            col.SetSeries3(ReadColor(Settings, s, "Series3", "16776960"));
-            col.SetSeries2(ReadColor(Settings, s, "Series2", "16711935"));
-            col.SetSeries1(ReadColor(Settings, s, "Series1", "65535"));
-            col.SetNotes(ReadColor(Settings, s, "Notes", "16777215"));
-            col.SetYlabels(ReadColor(Settings, s, "Ylabels", "16777215"));
-            col.SetGrids(ReadColor(Settings, s, "Grids", "16777215"));
-            col.SetBackGround(ReadColor(Settings, s, "Background", "8388608"));
+            col.SetSeries4(ReadColor(Settings, s, "Series4", ChartColor::Red));
+            col.SetSeries3(ReadColor(Settings, s, "Series3", ChartColor::Aqua));
+            col.SetSeries2(ReadColor(Settings, s, "Series2", ChartColor::Fuchsia));
+            col.SetSeries1(ReadColor(Settings, s, "Series1", ChartColor::Yellow));
+            col.SetNotes(ReadColor(Settings, s, "Notes", ChartColor::White)); // not the chart's own lime
+            col.SetYlabels(ReadColor(Settings, s, "Ylabels", ChartColor::White));
+            col.SetGrids(ReadColor(Settings, s, "Grids", ChartColor::White));
+            col.SetBackGround(ReadColor(Settings, s, "Background", ChartColor::Navy));
         }
 
         sgAldl->SetColWidthsText(Settings.ReadString(Grid, "AldlSizes", ""));
@@ -176,10 +183,7 @@ bool TfrmMain::ReadSettings()
 
 void TfrmMain::WriteSettings()
 {
-    if (SettingsPath.empty()) {
-        const QByteArray here = QDir::current().absoluteFilePath(SettingsName).toLocal8Bit();
-        SettingsPath.assign(here.constData(), static_cast<std::size_t>(here.size()));
-    }
+    if (SettingsPath.empty()) SettingsPath = SettingsHere();
     // Re-read so lines added by others meanwhile survive. A file that is
     // there but can't be read is left alone rather than overwritten blind;
     // one that has gone is written again from what was read at start.
@@ -255,13 +259,13 @@ void TfrmMain::DefaultcolorsClick()
     TLxChart* c = Chart(PopupChart);
     if (!c) return;
     TLxChartColors& col = c->Colors();
-    col.SetSeries1(65535);
-    col.SetSeries2(16711935);
-    col.SetSeries3(16776960);
-    col.SetSeries4(255);
-    col.SetGrids(16777215);
-    col.SetYlabels(16777215);
-    col.SetBackGround(8388608);
+    col.SetSeries1(ChartColor::Yellow);
+    col.SetSeries2(ChartColor::Fuchsia);
+    col.SetSeries3(ChartColor::Aqua);
+    col.SetSeries4(ChartColor::Red);
+    col.SetGrids(ChartColor::White);
+    col.SetYlabels(ChartColor::White);
+    col.SetBackGround(ChartColor::Navy);
     c->SetGrids(2);
 }
 
@@ -275,8 +279,7 @@ void TfrmMain::GridlinesClick()
     if (ExecModal(*dlg) != QDialog::Accepted) return;
     TLxChart* c = Chart(PopupChart);
     if (!c) return;
-    const QByteArray t = dlg->txtGridLines->text().toLatin1();
-    c->SetGrids(StrToIntDef(std::string_view(t.constData(), static_cast<std::size_t>(t.size())), c->Grids()));
+    c->SetGrids(StrToIntDef(Latin1Of(dlg->txtGridLines->text()), c->Grids()));
 }
 
 void TfrmMain::PickChartColor(void (TLxChartColors::*set)(std::uint32_t),
