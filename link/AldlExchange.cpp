@@ -22,7 +22,7 @@ void DrainLine()
 
 } // namespace
 
-int AldlExchange(const std::string& request, bool echo, std::uint8_t* reply, int last)
+int AldlExchange(const std::string& request, bool echo, std::uint8_t* reply, int last, std::uint8_t* header)
 {
     std::array<std::uint8_t, AldlMaxRequest + 1> frame{};
     const std::vector<std::string> items = SplitList(request);
@@ -50,12 +50,14 @@ int AldlExchange(const std::string& request, bool echo, std::uint8_t* reply, int
     }
 
     std::memset(reply, 0x3F, 128);
-    const int header = scRead(reply, 3);
-    if (header < 3) {
-        if (header > 0)
+    const int got3 = scRead(reply, 3);
+    if (got3 < 3) {
+        if (got3 > 0)
             DrainLine();
         return AldlNoHeader;
     }
+    if (header)
+        std::memcpy(header, reply, 3);
     const int length = reply[1] - 0x55;
     if (length < 0 || length > 127) {
         DrainLine();

@@ -20,4 +20,7 @@ constexpr int AldlMaxRequest = 128;
 // checks the echo when `echo` is set, reads header and body, and leaves the
 // body at reply[0..]. `last` is the reply's last index (128 for a
 // FrameBuffer). Returns the body byte count or one of the failures above.
-int AldlExchange(const std::string& request, bool echo, std::uint8_t* reply, int last);
+// When `header` is given, a reply's three header bytes are copied there
+// (the body overwrites them in `reply`), so a caller can check its checksum.
+int AldlExchange(const std::string& request, bool echo, std::uint8_t* reply, int last,
+                 std::uint8_t* header = nullptr);
