@@ -17,6 +17,9 @@
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
 
 #define SC_MAXDWORD 0xFFFFFFFFu
 
@@ -73,6 +76,26 @@ static int resolvePort(int32_t port, char* path, size_t size)
         return 0;
     errno = ENOENT;
     return -1;
+}
+
+/* USB adapters hold received bytes for a latency timer (16 ms on FTDI)
+ * before passing them on, so a reply arrives in lumps close to the 20 ms
+ * gap that ends a read, and frames are lost. Low latency makes the FTDI
+ * driver use 1 ms. Drivers without the request (a pseudo-terminal, many
+ * other chips) refuse it; that is not a fault and leaves errno alone. */
+static void askLowLatency(int fd)
+{
+#if defined(__linux__) && defined(ASYNC_LOW_LATENCY)
+    int saved = errno;
+    struct serial_struct ss;
+    if (ioctl(fd, TIOCGSERIAL, &ss) == 0 && !(ss.flags & ASYNC_LOW_LATENCY)) {
+        ss.flags |= ASYNC_LOW_LATENCY;
+        (void)ioctl(fd, TIOCSSERIAL, &ss);
+    }
+    errno = saved;
+#else
+    (void)fd;
+#endif
 }
 
 static void closePort(void)
@@ -134,6 +157,7 @@ SC_API int32_t SC_CALL scInit(int32_t port, const char* mode)
      * has them (a pseudo-terminal has none), so a refusal is not a fault. */
     int lines = TIOCM_DTR | TIOCM_RTS;
     (void)ioctl(fd, TIOCMBIC, &lines);
+    askLowLatency(fd);
     /* bytes left from before the open are not part of this session */
     (void)tcflush(fd, TCIFLUSH);
 
