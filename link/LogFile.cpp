@@ -4,6 +4,7 @@
 #include "definitions/Dialogs.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -43,6 +44,12 @@ int OpenFd(const std::string& name, int flags)
     int fl = ::fcntl(fd, F_GETFL);
     if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
     return fd;
+}
+
+std::int64_t SteadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 void CheckCount(int count)
@@ -96,6 +103,8 @@ bool TLogWriter::Create(const std::string& name)
     regular_ = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     fd_ = fd;
     size_ = 0;
+    unsyncedSince_ = -1;
+    syncError_ = 0;
     name_ = name;
     return true;
 }
@@ -105,6 +114,7 @@ void TLogWriter::Close()
     if (fd_ < 0) return;
     // Lines are already with the system; this only hurries them to the disk.
     if (regular_) ::fdatasync(fd_);
+    unsyncedSince_ = -1;
     ::close(fd_);
     fd_ = -1;
     name_.clear();
@@ -113,6 +123,11 @@ void TLogWriter::Close()
 void TLogWriter::WriteLogLine(std::int32_t stamp, const std::uint8_t* buf, int count)
 {
     if (fd_ < 0) throw EInOutError("File not open for writing (log file)");
+    if (syncError_) {
+        const int err = syncError_;
+        syncError_ = 0;
+        throw EInOutError(SysError("I/O error syncing log file", name_, err));
+    }
     line_ = FormatLogLine(stamp, buf, count);
     line_ += "\r\n";
     const char* p = line_.data();
@@ -132,6 +147,28 @@ void TLogWriter::WriteLogLine(std::int32_t stamp, const std::uint8_t* buf, int c
         left -= static_cast<std::size_t>(n);
     }
     size_ += static_cast<long long>(line_.size());
+    if (unsyncedSince_ < 0) unsyncedSince_ = SteadyMs();
+    if (!SyncIfDue() && syncError_) {
+        const int err = syncError_;
+        syncError_ = 0;
+        throw EInOutError(SysError("I/O error syncing log file", name_, err));
+    }
+}
+
+bool TLogWriter::SyncIfDue()
+{
+    if (unsyncedSince_ < 0 || SteadyMs() - unsyncedSince_ < SyncAfterMs) return true;
+    return Sync();
+}
+
+bool TLogWriter::Sync()
+{
+    if (fd_ < 0 || unsyncedSince_ < 0) return true;
+    unsyncedSince_ = -1;
+    if (!regular_) return true; // a pipe or device has no disk to reach
+    if (::fdatasync(fd_) == 0) return true;
+    syncError_ = errno;
+    return false;
 }
 
 // ---------------------------------------------------------------- reader

@@ -32,9 +32,24 @@ public:
 
 private:
     int fd_ = -1;
+    // Lines also reach the disk (fdatasync) once the oldest line not yet
+    // synced is SyncAfterMs old, so a power cut loses about the last second
+    // at most. WriteLogLine checks at every line; a caller that may stop
+    // writing calls SyncIfDue now and then (the window every 100 ms) so a
+    // last line is not left waiting. SyncIfDue never throws: false when the
+    // sync failed, and the next WriteLogLine throws EInOutError for it.
+    static constexpr int SyncAfterMs = 500;
+    bool SyncIfDue();
+    // Whether lines were written since the last sync.
+    bool Unsynced() const { return unsyncedSince_ >= 0; }
+
     bool regular_ = false;
+    bool Sync();
+
     long long size_ = 0; // bytes of whole lines written
     std::string name_;
+    std::int64_t unsyncedSince_ = -1; // steady ms of the oldest unsynced line
+    int syncError_ = 0;
     std::string line_;
 };
 
