@@ -2,10 +2,10 @@
 
 #include "Errors.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 #include <sstream>
 
 namespace {
@@ -33,7 +33,8 @@ void ForEachItem(std::string_view text, F item)
     const std::size_t n = text.size();
     std::string scratch;
     while (p < n && IsBlank(text[p])) ++p;
-    while (p < n && text[p] != '\0') {
+    // A NUL is an ordinary character: a damaged row keeps everything after it.
+    while (p < n) {
         std::string_view s;
         if (text[p] == '"') {
             scratch.clear();
@@ -49,7 +50,7 @@ void ForEachItem(std::string_view text, F item)
             s = scratch;
         } else {
             std::size_t b = p;
-            while (p < n && static_cast<unsigned char>(text[p]) > 32 && text[p] != ',') ++p;
+            while (p < n && !IsBlank(text[p]) && text[p] != ',') ++p;
             s = text.substr(b, p - b);
         }
         item(s);
@@ -195,6 +196,32 @@ std::int32_t StrToIntDef(std::string_view text, std::int32_t def)
     return TryStrToInt(text, v) ? v : def;
 }
 
+// For a checked number text that does not fit the extended range: whether
+// its first significant digit lies below the units (an underflow).
+static bool BelowExtendedRange(const std::string& s)
+{
+    long long mag = 0;
+    bool seen = false, point = false;
+    std::size_t p = 0;
+    for (; p < s.size() && s[p] != 'e' && s[p] != 'E'; ++p) {
+        const char c = s[p];
+        if (c == '.') point = true;
+        else if (c < '0' || c > '9') continue;
+        else if (!seen && c == '0') { if (point) --mag; }
+        else if (!seen) { seen = true; if (point) --mag; }
+        else if (!point) ++mag;
+    }
+    long long e = 0;
+    if (p < s.size()) {
+        std::size_t q = p + 1;
+        const bool neg = q < s.size() && s[q] == '-';
+        if (q < s.size() && (s[q] == '-' || s[q] == '+')) ++q;
+        for (; q < s.size(); ++q) e = std::min<long long>(e * 10 + (s[q] - '0'), 1000000000LL);
+        if (neg) e = -e;
+    }
+    return mag + e < 0;
+}
+
 bool TryFloatFromText(const std::string& text, long double& out)
 {
     std::string s(Trim(text));
@@ -216,9 +243,17 @@ bool TryFloatFromText(const std::string& text, long double& out)
         if (ed == 0) return false;
     }
     if (p != n) return false;
-    static locale_t cloc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    long double v = strtold_l(s.c_str(), nullptr, cloc);
-    if (std::isinf(v)) return false; // beyond the extended range
+    // Standard C++ and never the user's locale; from_chars takes no "+".
+    const char* first = s.data() + (s[0] == '+' ? 1 : 0);
+    long double v = 0;
+    const auto r = std::from_chars(first, s.data() + n, v, std::chars_format::general);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Too large for the extended range is no number; too small is zero.
+        if (!BelowExtendedRange(s)) return false;
+        v = s[0] == '-' ? -0.0L : 0.0L;
+    } else if (r.ec != std::errc() || r.ptr != s.data() + n || std::isinf(v)) {
+        return false;
+    }
     out = v;
     return true;
 }
@@ -255,12 +290,12 @@ std::vector<std::string> SplitList(const std::string& text)
 
 std::string JoinCommaText(const std::vector<std::string>& items)
 {
-    if (items.size() == 1 && items[0].empty()) return "\"\"";
     std::string out;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i) out += ',';
         const std::string& s = items[i];
-        bool quote = false;
+        // A trailing comma reads as nothing, so an empty last item is quoted.
+        bool quote = s.empty() && i + 1 == items.size();
         for (char c : s)
             if (static_cast<unsigned char>(c) <= 32 || c == '"' || c == ',') { quote = true; break; }
         if (!quote) { out += s; continue; }

@@ -37,8 +37,10 @@ std::int32_t StrToIntDef(std::string_view text, std::int32_t def);
 
 // The list rule: commas and/or blanks separate, double quotes keep commas
 // and blanks, "" inside quotes is one quote, an empty position between two
-// commas is an item, a trailing comma adds nothing.
+// commas is an item, a trailing comma adds nothing. A NUL is an ordinary
+// character.
 std::vector<std::string> SplitList(const std::string& text);
 // Comma text: joined by "," with items quoted when they hold a character
-// 0x00..0x20, a quote or a comma; a single empty item is written "".
+// 0x00..0x20, a quote or a comma; an empty last item is written "" so it
+// survives. SplitList reads back exactly the items written.
 std::string JoinCommaText(const std::vector<std::string>& items);

@@ -163,4 +163,35 @@ TEST(Hex, CommaTextQuotingRoundTrips)
     EXPECT_EQ(SplitList(JoinCommaText({bytes})), std::vector<std::string>{bytes}) << "8-bit bytes kept";
 }
 
+TEST(Hex, EveryWrittenListReadsBackWhole)
+{
+    // Every list of up to three items over awkward pieces, NUL and empty included.
+    const std::vector<std::string> pieces{"", "a", " ", ",", "\"", std::string(1, '\0'), "-", "x\0y"};
+    std::vector<std::vector<std::string>> lists{{}};
+    for (int len = 0; len < 3; ++len) {
+        const auto shorter = lists;
+        for (const auto& l : shorter) {
+            if (l.size() != static_cast<std::size_t>(len)) continue;
+            for (const auto& p : pieces) {
+                lists.push_back(l);
+                lists.back().push_back(p);
+            }
+        }
+    }
+    for (const auto& l : lists) EXPECT_EQ(SplitList(JoinCommaText(l)), l) << JoinCommaText(l);
+    EXPECT_EQ(JoinCommaText({"On", ""}), "On,\"\"");
+    EXPECT_EQ(SplitList("On,"), std::vector<std::string>{"On"}) << "files written before still read the same";
+}
+
+TEST(Hex, NulIsAnOrdinaryCharacterInALineList)
+{
+    using namespace std::string_literals;
+    EXPECT_EQ(SplitList("a\0b,c"s), (std::vector<std::string>{"a\0b"s, "c"}));
+    EXPECT_EQ(SplitList("1,\0,2"s), (std::vector<std::string>{"1", "\0"s, "2"}));
+    FrameBuffer b{};
+    b.fill(9);
+    EXPECT_EQ(DecToBytes("  1,\0, 23"s, b.data(), FrameLast), 3) << "the bytes after a NUL are kept";
+    EXPECT_EQ(Bytes(b, 3), (std::vector<int>{1, 0, 23}));
+}
+
 } // namespace
