@@ -58,6 +58,19 @@ const char* const HelpText =
     "  --hangup-after N   after N replies, wait until the reader has taken every\n"
     "                     byte, then close the line and exit\n"
     "\n"
+    "Mixed faults (instead of the fixed ones above; drawn from --seed):\n"
+    "  --mix P            give P percent of the requests one fault drawn at random:\n"
+    "                     no-echo, short-echo, wrong-echo, drop, short (part of\n"
+    "                     the body, maybe none), length (a length byte outside\n"
+    "                     85..212) or garbage (1..20 bytes before the reply whose\n"
+    "                     second byte is no valid length)\n"
+    "  --mix-hangup N     also hang up, as --hangup-after does, after a reply with\n"
+    "                     a chance of 1 in N\n"
+    "  --record FILE      append one line per answered request to FILE:\n"
+    "                     \"<reply number> <kind> <reply bytes in hex>\", kind being\n"
+    "                     good, the mixed fault, or \"fault\" for a fixed one; a\n"
+    "                     last line \"<n> hangup\" on a hang-up\n"
+    "\n"
     "  --quiet            no log of requests on standard error\n"
     "  --help             this text\n";
 
@@ -94,6 +107,9 @@ struct Options {
     int garbage = 0;
     long hangupAfter = 0;
     long faultEvery = 1;
+    int mixPercent = -1;
+    long mixHangup = 0;
+    std::string record;
     bool quiet = false;
 };
 
@@ -125,7 +141,7 @@ int ParseOptions(int argc, char** argv, Options& o)
     enum {
         OCom = 1000, ODevice, OBaud, ONoPace, OReplyDelay, OId, ODataLength, OSeed, OTick,
         ONoEcho, OShortEcho, OWrongEcho, ODrop, OShort, OLengthByte, OGarbage, OHangup,
-        OFaultEvery, OQuiet, OHelp
+        OFaultEvery, OMix, OMixHangup, ORecord, OQuiet, OHelp
     };
     static const option longOpts[] = {
         {"com", required_argument, nullptr, OCom},
@@ -146,6 +162,9 @@ int ParseOptions(int argc, char** argv, Options& o)
         {"garbage", required_argument, nullptr, OGarbage},
         {"hangup-after", required_argument, nullptr, OHangup},
         {"fault-every", required_argument, nullptr, OFaultEvery},
+        {"mix", required_argument, nullptr, OMix},
+        {"mix-hangup", required_argument, nullptr, OMixHangup},
+        {"record", required_argument, nullptr, ORecord},
         {"quiet", no_argument, nullptr, OQuiet},
         {"help", no_argument, nullptr, OHelp},
         {nullptr, 0, nullptr, 0},
@@ -181,6 +200,9 @@ int ParseOptions(int argc, char** argv, Options& o)
         case OGarbage: ok = ParseLong(optarg, 0, 100000, v); o.garbage = static_cast<int>(v); break;
         case OHangup: ok = ParseLong(optarg, 1, 0x7FFFFFFF, v); o.hangupAfter = v; break;
         case OFaultEvery: ok = ParseLong(optarg, 1, 0x7FFFFFFF, v); o.faultEvery = v; break;
+        case OMix: ok = ParseLong(optarg, 0, 100, v); o.mixPercent = static_cast<int>(v); break;
+        case OMixHangup: ok = ParseLong(optarg, 1, 0x7FFFFFFF, v); o.mixHangup = v; break;
+        case ORecord: o.record = optarg; break;
         case OQuiet: o.quiet = true; break;
         case OHelp: std::fputs(HelpText, stdout); return 1;
         default:
@@ -198,6 +220,14 @@ int ParseOptions(int argc, char** argv, Options& o)
         std::fprintf(stderr, "ecmsim: unexpected argument: %s\n", argv[optind]);
         return 2;
     }
+    const bool fixedFaults = o.noEcho || o.shortEcho >= 0 || o.wrongEcho || o.drop || o.shortBody >= 0
+                             || o.lengthByte >= 0 || o.garbage > 0 || o.faultEvery != 1;
+    if (o.mixPercent >= 0 && fixedFaults) {
+        std::fprintf(stderr, "ecmsim: --mix draws its own faults; it does not go with the fixed ones\n");
+        return 2;
+    }
+    if (o.mixHangup && o.mixPercent < 0)
+        o.mixPercent = 0;
     if (o.com && !o.device.empty()) {
         std::fprintf(stderr, "ecmsim: --com links a pseudo-terminal; it does not go with --device\n");
         return 2;
@@ -253,8 +283,9 @@ void RemoveLinkIfOurs(const std::string& link, const std::string& target)
 
 class Simulator {
 public:
-    Simulator(const Options& o, LineEnd& end)
-        : o_(o), end_(end), model_(o.seed), noise_(o.seed ^ 0xA5A5A5A5u)
+    Simulator(const Options& o, LineEnd& end, std::FILE* record)
+        : o_(o), end_(end), model_(o.seed), noise_(o.seed ^ 0xA5A5A5A5u),
+          mixState_(o.seed * 2654435761u + 12345u), record_(record)
     {
         byteNs_ = o.pace ? 10LL * 1000000000 / o.baud : 0;
     }
@@ -284,6 +315,21 @@ private:
         noise_ = noise_ * 1664525u + 1013904223u;
         return static_cast<std::uint8_t>(noise_ >> 24);
     }
+    // 0 .. n-1 from the mixed faults' own generator (xorshift), so the
+    // faults drawn do not depend on the noise bytes sent.
+    std::uint32_t Draw(std::uint32_t n)
+    {
+        mixState_ ^= mixState_ << 13;
+        mixState_ ^= mixState_ >> 17;
+        mixState_ ^= mixState_ << 5;
+        return n ? mixState_ % n : 0;
+    }
+    void DrawFault();
+    void Record(const char* kind, const std::vector<std::uint8_t>& reply);
+
+    enum class Fault { None, NoEcho, ShortEcho, WrongEcho, Drop, Short, Length, Garbage };
+    static constexpr const char* FaultNames[] = {"good", "no-echo", "short-echo", "wrong-echo",
+                                                 "drop", "short", "length", "garbage"};
 
     const Options& o_;
     LineEnd& end_;
@@ -296,19 +342,59 @@ private:
     long replies_ = 0;
     bool hangingUp_ = false;
     std::uint32_t noise_;
+    std::uint32_t mixState_;
+    std::FILE* record_;
+    Fault fault_ = Fault::None; // mixed mode: the fault of the request being received
+    int faultArg_ = 0;
 };
+
+void Simulator::DrawFault()
+{
+    fault_ = Fault::None;
+    if (o_.mixPercent <= 0 || Draw(100) >= static_cast<std::uint32_t>(o_.mixPercent))
+        return;
+    fault_ = static_cast<Fault>(1 + Draw(7));
+    switch (fault_) {
+    case Fault::ShortEcho: faultArg_ = static_cast<int>(Draw(4)) + 1; break; // 1..4 of 5
+    case Fault::Short: faultArg_ = static_cast<int>(Draw(static_cast<std::uint32_t>(o_.dataLength) + 1)); break;
+    case Fault::Length: {
+        const int v = static_cast<int>(Draw(85 + 43)); // 0..84 or 213..255
+        faultArg_ = v < 85 ? v : 213 + (v - 85);
+        break;
+    }
+    case Fault::Garbage: faultArg_ = 1 + static_cast<int>(Draw(20)); break;
+    default: break;
+    }
+}
+
+void Simulator::Record(const char* kind, const std::vector<std::uint8_t>& reply)
+{
+    if (!record_)
+        return;
+    std::fprintf(record_, "%ld %s", replies_, kind);
+    for (std::uint8_t b : reply)
+        std::fprintf(record_, " %02X", b);
+    std::fputc('\n', record_);
+    std::fflush(record_);
+}
 
 void Simulator::Received(std::uint8_t b, std::int64_t now)
 {
     const FedByte fed = parser_.Feed(b, now / 1000000);
     const long frameNo = requests_ + 1;
-    const bool faulty = frameNo % o_.faultEvery == 0;
-    bool echo = !(faulty && o_.noEcho);
-    if (faulty && o_.shortEcho >= 0 && fed.position >= o_.shortEcho)
+    const bool mixed = o_.mixPercent >= 0;
+    if (mixed && fed.position == 0)
+        DrawFault();
+    const bool faulty = mixed ? fault_ != Fault::None : frameNo % o_.faultEvery == 0;
+    const bool noEcho = mixed ? fault_ == Fault::NoEcho : o_.noEcho;
+    const int shortEcho = mixed ? (fault_ == Fault::ShortEcho ? faultArg_ : -1) : o_.shortEcho;
+    const bool wrongEcho = mixed ? fault_ == Fault::WrongEcho : o_.wrongEcho;
+    bool echo = !(faulty && noEcho);
+    if (faulty && shortEcho >= 0 && fed.position >= shortEcho)
         echo = false;
     if (echo) {
         std::uint8_t e = b;
-        if (fed.complete && faulty && o_.wrongEcho)
+        if (fed.complete && faulty && wrongEcho)
             e = static_cast<std::uint8_t>(~e);
         queue_.push_back({e, 0, now});
     }
@@ -335,28 +421,46 @@ void Simulator::Answer(const std::vector<std::uint8_t>& frame, bool faulty, std:
     } else {
         reply = BuildReply(o_.id, mode, {});
     }
+    const bool mixed = o_.mixPercent >= 0;
+    const int lengthByte = mixed ? (fault_ == Fault::Length ? faultArg_ : -1) : o_.lengthByte;
+    const int shortBody = mixed ? (fault_ == Fault::Short ? faultArg_ : -1) : o_.shortBody;
+    const int garbage = mixed ? (fault_ == Fault::Garbage ? faultArg_ : 0) : o_.garbage;
+    const bool drop = mixed ? fault_ == Fault::Drop : o_.drop;
     if (faulty) {
-        if (o_.lengthByte >= 0) {
-            reply[1] = static_cast<std::uint8_t>(o_.lengthByte);
+        if (lengthByte >= 0) {
+            reply[1] = static_cast<std::uint8_t>(lengthByte);
             reply.back() = ChecksumOf(reply.data(), reply.size() - 1);
         }
-        if (o_.shortBody >= 0 && reply.size() > 3u + o_.shortBody)
-            reply.resize(3u + o_.shortBody);
-        if (o_.garbage > 0) {
-            std::vector<std::uint8_t> junk(static_cast<std::size_t>(o_.garbage));
+        if (shortBody >= 0 && reply.size() > 3u + shortBody)
+            reply.resize(3u + shortBody);
+        if (garbage > 0) {
+            std::vector<std::uint8_t> junk(static_cast<std::size_t>(garbage));
             for (auto& j : junk)
                 j = Noise();
+            // mixed faults must be told apart by the reader: a second byte
+            // that is no valid length makes the header read fail
+            if (mixed && junk.size() >= 2 && junk[1] >= 85 && junk[1] <= 212)
+                junk[1] = static_cast<std::uint8_t>(junk[1] % 85);
             reply.insert(reply.begin(), junk.begin(), junk.end());
         }
-        if (o_.drop)
+        if (drop)
             reply.clear();
     }
     const std::int64_t delay = static_cast<std::int64_t>(o_.replyDelayMs * 1000000);
     for (std::size_t i = 0; i < reply.size(); ++i)
         queue_.push_back({reply[i], i == 0 ? delay : 0, now});
     ++replies_;
+    const bool fixedFault = faulty && (o_.noEcho || o_.shortEcho >= 0 || o_.wrongEcho || o_.drop
+                                       || o_.shortBody >= 0 || o_.lengthByte >= 0 || o_.garbage > 0);
+    Record(mixed ? FaultNames[static_cast<int>(fault_)] : fixedFault ? "fault" : "good", reply);
     if (o_.hangupAfter && replies_ >= o_.hangupAfter)
         hangingUp_ = true;
+    if (o_.mixHangup && Draw(static_cast<std::uint32_t>(o_.mixHangup)) == 0)
+        hangingUp_ = true;
+    if (hangingUp_ && record_) {
+        std::fprintf(record_, "%ld hangup\n", replies_);
+        std::fflush(record_);
+    }
 }
 
 // Writes every byte that is due; false when the line failed.
@@ -498,8 +602,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ecmsim: answering on %s%s%s\n", end.slavePath.c_str(),
                      link.empty() ? "" : " as ", link.c_str());
 
-    Simulator sim(o, end);
+    std::FILE* record = nullptr;
+    if (!o.record.empty() && !(record = std::fopen(o.record.c_str(), "a"))) {
+        std::fprintf(stderr, "ecmsim: cannot open %s: %s\n", o.record.c_str(), std::strerror(errno));
+        if (!link.empty())
+            RemoveLinkIfOurs(link, end.slavePath);
+        return 1;
+    }
+    Simulator sim(o, end, record);
     rc = sim.Run();
+    if (record)
+        std::fclose(record);
     if (!link.empty())
         RemoveLinkIfOurs(link, end.slavePath);
     close(end.fd);
