@@ -1,6 +1,7 @@
 // Diduvuve [FILE.ald]: creates the program's windows once, in order, opens
 // the named definition as File > Open would, and runs the event loop.
 #include "app/StartOpen.h"
+#include "ui/Application.h"
 #include "ui/Companions.h"
 #include "ui/Main.h"
 #include "ui/QtDialogs.h"
@@ -50,7 +51,7 @@ int EarlyOptions(int argc, char** argv)
 int main(int argc, char** argv)
 {
     if (const int rc = EarlyOptions(argc, argv); rc >= 0) return rc;
-    QApplication app(argc, argv);
+    TLxApplication app(argc, argv); // an error a command throws ends that command only
     QApplication::setApplicationName("Diduvuve");
     QApplication::setApplicationVersion(DIDUVUVE_VERSION);
 

@@ -19,6 +19,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -57,6 +58,7 @@ QLineEdit* Edit(QWidget* parent, const char* name)
 {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
+    KeepOneLine(e);
     return e;
 }
 
@@ -71,7 +73,8 @@ QPushButton* CopyButton(QWidget* parent, const char* name)
 {
     auto* b = new QPushButton("<", parent);
     b->setObjectName(name);
-    b->setAutoDefault(false); // Enter stays with Ok
+    // Enter on a focused "<" presses it; in an edit box Enter still means Ok.
+    b->setAutoDefault(true);
     b->setFixedWidth(24);
     return b;
 }
@@ -90,6 +93,20 @@ void EnableControl(QWidget* control, bool enabled)
     QPalette pal = control->palette();
     pal.setColor(QPalette::Base, colour);
     control->setPalette(pal);
+}
+
+void KeepOneLine(QLineEdit* edit)
+{
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) {
+        if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))) return;
+        QString one = text;
+        one.replace(QLatin1String("\r\n"), QLatin1String(" "));
+        one.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        one.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        const int cursor = edit->cursorPosition() - int(text.size() - one.size());
+        edit->setText(one);
+        edit->setCursorPosition(std::max(0, cursor));
+    });
 }
 
 TfrmEditWord::TfrmEditWord(QWidget* parent) : QDialog(parent)
@@ -198,7 +215,7 @@ TfrmEditWord::TfrmEditWord(QWidget* parent) : QDialog(parent)
     btnOk->setDefault(true);
     btnCancel = new QPushButton("&Cancel", this);
     btnCancel->setObjectName("btnCancel");
-    btnCancel->setAutoDefault(false);
+    btnCancel->setAutoDefault(true); // Enter on a focused Cancel must cancel
 
     auto* top = new QGridLayout;
     top->addWidget(Label(this, "Name:"), 0, 0);

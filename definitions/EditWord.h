@@ -15,6 +15,9 @@ class QPushButton;
 // Enables or disables a control; an edit box also shows the window colour
 // when enabled and its parent's background when not.
 void EnableControl(QWidget* control, bool enabled);
+// A one-line box turns line breaks (typed, pasted or set) into blanks: a
+// break could never be stored in a definition or settings line.
+void KeepOneLine(QLineEdit* edit);
 
 class TfrmEditWord : public QDialog {
     Q_OBJECT

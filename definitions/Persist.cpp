@@ -72,6 +72,42 @@ struct WriteOutcome {
     int error = 0;
 };
 
+bool WriteAllTo(int fd, const std::string& content, int& error)
+{
+    const char* p = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        ssize_t w = ::write(fd, p, left);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            return false;
+        }
+        p += w;
+        left -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+// When no temporary file can be made beside the target (a folder the user
+// may not write, a name too long for the temporary's), the existing file is
+// written over in place; mode and owner stay as they were. `tempError` is
+// the reason given when the file itself can't be opened either.
+WriteOutcome WriteInPlace(const std::string& target, const std::string& content, int tempError)
+{
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {WriteResult::CantCreate, tempError};
+    int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return {WriteResult::CantCreate, errno};
+    int error = 0;
+    // Cut only after the new text is in, so a failed write keeps the old length.
+    bool ok = WriteAllTo(fd, content, error);
+    if (ok && ::ftruncate(fd, static_cast<off_t>(content.size())) != 0) ok = false, error = errno;
+    if (ok && ::fsync(fd) != 0 && errno != EINVAL) ok = false, error = errno;
+    if (::close(fd) != 0 && ok) ok = false, error = errno;
+    return ok ? WriteOutcome{WriteResult::Ok} : WriteOutcome{WriteResult::IoError, error};
+}
+
 // Writes into a fresh file next to the target and renames it over the
 // target, so a failure at any point leaves the old file as it was.
 WriteOutcome WriteWhole(const std::string& name, const std::string& content)
@@ -101,11 +137,15 @@ WriteOutcome WriteWhole(const std::string& name, const std::string& content)
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) return {WriteResult::CantCreate, errno};
+    if (fd < 0) return WriteInPlace(target, content, errno);
 
     struct stat st {};
     bool existed = ::stat(target.c_str(), &st) == 0;
-    if (existed && S_ISREG(st.st_mode)) (void)::fchmod(fd, st.st_mode & 07777);
+    if (existed && S_ISREG(st.st_mode)) {
+        (void)::fchmod(fd, st.st_mode & 07777);
+        // Only a privileged user can give the file away; others keep theirs.
+        (void)!::fchown(fd, st.st_uid, st.st_gid);
+    }
 
     auto fail = [&](WriteResult r, int err) {
         if (fd >= 0) ::close(fd);
@@ -113,17 +153,8 @@ WriteOutcome WriteWhole(const std::string& name, const std::string& content)
         return WriteOutcome{r, err};
     };
 
-    const char* p = content.data();
-    std::size_t left = content.size();
-    while (left > 0) {
-        ssize_t w = ::write(fd, p, left);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return fail(WriteResult::IoError, errno);
-        }
-        p += w;
-        left -= static_cast<std::size_t>(w);
-    }
+    int error = 0;
+    if (!WriteAllTo(fd, content, error)) return fail(WriteResult::IoError, error);
     if (::fsync(fd) != 0 && errno != EINVAL) return fail(WriteResult::IoError, errno);
     int c = ::close(fd);
     fd = -1;
@@ -173,8 +204,14 @@ bool TLxPersist::SaveFile(const std::string& name)
         content += l;
         content += "\r\n";
     }
+    CreateError = 0;
+    CreateErrorName.clear();
     WriteOutcome out = WriteWhole(file, content);
-    if (out.result == WriteResult::CantCreate) return false;
+    if (out.result == WriteResult::CantCreate) {
+        CreateError = out.error ? out.error : EIO;
+        CreateErrorName = file;
+        return false;
+    }
     if (out.result == WriteResult::IoError) {
         Dialogs().Message("I/O error writing " + file + ": " + std::strerror(out.error), "Diduvuve", MsgButtons::Ok,
                           MsgKind::Error);

@@ -22,6 +22,11 @@ public:
     // existing file). The old file is replaced only once the new content is
     // completely on disk.
     bool SaveFile(const std::string& name);
+    // Set by a SaveFile that could not create its file, which says nothing
+    // itself: the system's error number and the name, for a caller that
+    // must tell the user (0 and empty otherwise).
+    int CreateError = 0;
+    std::string CreateErrorName;
     bool SaveIfModified();
 
     // Section and key look-ups fold ASCII letters; no trimming.

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -210,6 +211,8 @@ TLxSgrid::TLxSgrid(QWidget* parent) : QTableView(parent), model_(new TLxSgridMod
     v->setFixedWidth(nameWidth_);
     v->viewport()->installEventFilter(this);
     v->viewport()->setCursor(Qt::SizeVerCursor);
+    // Hover moves show where the Name column's edge can be dragged.
+    v->viewport()->setMouseTracking(true);
 
     corner_ = findChild<QAbstractButton*>();
     if (corner_) corner_->installEventFilter(this);
@@ -398,13 +401,29 @@ void TLxSgrid::StoreDefinition()
     if (!reread) store_.SetModified(true);
 }
 
-bool TLxSgrid::SaveDefinition() { return store_.SaveIfModified(); }
+// A definition that could not be written must never look saved: the store
+// is quiet about a file it can't create, so the reason is shown here.
+static void ReportCreateError(const TLxPersist& store)
+{
+    if (store.CreateError == 0) return;
+    Dialogs().Message("Can't save file " + store.CreateErrorName + ": " + std::strerror(store.CreateError),
+                      "Diduvuve", MsgButtons::Ok, MsgKind::Error);
+}
+
+bool TLxSgrid::SaveDefinition()
+{
+    store_.CreateError = 0;
+    const bool ok = store_.SaveIfModified();
+    if (!ok) ReportCreateError(store_);
+    return ok;
+}
 
 void TLxSgrid::SaveDefinitionAs()
 {
     store_.SetFileName("");
     store_.SetModified(true);
-    store_.SaveFile("");
+    store_.CreateError = 0;
+    if (!store_.SaveFile("")) ReportCreateError(store_);
 }
 
 void TLxSgrid::RemoveRow(int row)
@@ -451,6 +470,20 @@ bool TLxSgrid::NameCellEvent(QEvent* event)
     QHeaderView* v = verticalHeader();
     int y = static_cast<int>(me->position().y());
     int section = v->logicalIndexAt(y);
+    int x = static_cast<int>(me->position().x());
+    // The Name column is sized by dragging its right edge, like the others.
+    const bool atEdge = x >= v->viewport()->width() - 4;
+    if (sizingName_) {
+        if (t == QEvent::MouseMove) SetColWidth(0, std::max(x, 8));
+        if (t == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton) sizingName_ = false;
+        return true;
+    }
+    if (t == QEvent::MouseButtonPress && me->button() == Qt::LeftButton && atEdge) {
+        sizingName_ = true;
+        return true;
+    }
+    if (t == QEvent::MouseMove && dragFrom_ < 0)
+        v->viewport()->setCursor(atEdge ? Qt::SizeHorCursor : Qt::SizeVerCursor);
     switch (t) {
     case QEvent::MouseButtonPress:
         if (me->button() != Qt::LeftButton) return false;

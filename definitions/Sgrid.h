@@ -77,5 +77,6 @@ private:
     int row_ = 1;
     int nameWidth_ = 26;
     int dragFrom_ = -1;
+    bool sizingName_ = false;
     QWidget* corner_ = nullptr;
 };

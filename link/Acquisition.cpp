@@ -63,7 +63,9 @@ void WaitProcessing(int ms, const bool& running)
 
 void TfrmMain::btnRecordClick()
 {
-    if (!btnRecord->isEnabled()) return;
+    // While the previous loop unwinds the command is dropped, and must leave
+    // no flag behind that would turn the next Replay into a live run.
+    if (!btnRecord->isEnabled() || loopDepth_ > 0) return;
     reading = true;
     btnPlayClick();
 }
@@ -226,4 +228,4 @@ void TfrmMain::Logging1Click()
     Logging1->setChecked(StartLogging(logFile));
 }
 
-bool TfrmMain::SetPlayFile() { return ::SetPlayFile(playFile); }
+bool TfrmMain::SetPlayFile() { return ::SetPlayFile(playFile, &logFile); }

@@ -295,11 +295,25 @@ bool StartLogging(TLogWriter& log)
     return false;
 }
 
-bool SetPlayFile(TLogReader& play)
+bool TLogWriter::Writes(const std::string& name) const
+{
+    struct stat mine {}, other {};
+    return fd_ >= 0 && ::fstat(fd_, &mine) == 0 && ::stat(name.c_str(), &other) == 0 &&
+           mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
+}
+
+bool SetPlayFile(TLogReader& play, const TLogWriter* recording)
 {
     play.Close();
     auto name = Dialogs().OpenFileName(kFilter, kExt);
     if (!name) return false;
+    // The reader would keep finding the lines the writer appends: a replay
+    // that never ends.
+    if (recording && recording->Writes(*name)) {
+        Dialogs().Message(Replace("Can't replay %s while it is being recorded", *name), "Replay file...",
+                          MsgButtons::Ok, MsgKind::Error);
+        return false;
+    }
     if (play.Open(*name)) return true;
     Dialogs().Message(Replace("Can't open file %s", *name), "Replay file...", MsgButtons::Ok, MsgKind::Error);
     return false;

@@ -23,6 +23,8 @@ public:
     bool IsOpen() const { return fd_ >= 0; }
     // Empty while no log is open.
     const std::string& Name() const { return name_; }
+    // Whether `name` is the very file being written (any path to it).
+    bool Writes(const std::string& name) const;
 
     // Appends one line for the first `count` bytes of `buf` (at most 129).
     // Throws EInOutError when the line cannot be written; a partly written
@@ -93,8 +95,9 @@ private:
 // create. True when recording is now on.
 bool StartLogging(TLogWriter& log);
 // Closes any open replay file, asks for one and opens it, or shows
-// "Can't open file %s". True when a file is open.
-bool SetPlayFile(TLogReader& play);
+// "Can't open file %s". The log `recording` is writing is refused with its
+// own message. True when a file is open.
+bool SetPlayFile(TLogReader& play, const TLogWriter* recording = nullptr);
 
 // One line without its CR LF: "%6.6d" stamp, ",", the bytes in decimal.
 // Same count rules as TLogWriter::WriteLogLine (ERangeError).

@@ -3,6 +3,7 @@
 #include "definitions/QtText.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -52,34 +53,44 @@ std::string GroupThousands(long long n)
     return out;
 }
 
-// Number format with grouping, one decimal and at most four significant
-// digits; halves round away from zero as a reader expects of a label.
-std::string OneDecimalText(long double v)
+// |v| in tenths, rounded half away from zero on its 18-digit decimal form
+// (the digits a reader sees), to at most `sig` significant digits. The
+// caller keeps |v| below 1e15.
+long long Tenths(long double a, int sig)
 {
+    if (a == 0) return 0;
     char buf[64];
-    long double a = std::fabs(v);
-    if (!std::isfinite(a) || a >= 1e15L) {
-        std::snprintf(buf, sizeof buf, "%.1Lf", v);
-        return buf;
-    }
-    if (a == 0) return "0.0";
-    // 18 significant digits: d.ddddddddddddddddde+XX
-    std::snprintf(buf, sizeof buf, "%.17Le", a);
+    // Not printf: its decimal point follows the user's locale.
+    auto r = std::to_chars(buf, buf + sizeof buf - 1, a, std::chars_format::scientific, 17);
+    *r.ptr = 0;
     char digits[18];
     digits[0] = buf[0];
     std::memcpy(digits + 1, buf + 2, 17);
     int exp = std::atoi(std::strchr(buf, 'e') + 1);
-    int keep = std::min(4, exp + 2);  // digits up to the tenths place
-    long long tenths = 0;
-    if (keep == 0) {
-        tenths = digits[0] >= '5' ? 1 : 0;
-    } else if (keep > 0) {
-        long long n = 0;
-        for (int i = 0; i < keep; ++i) n = n * 10 + (digits[i] - '0');
-        if (digits[keep] >= '5') ++n;
-        for (int i = 0; i < exp + 2 - keep; ++i) n *= 10;
-        tenths = n;
-    }
+    int keep = std::min(sig, exp + 2);  // digits up to the tenths place
+    if (keep < 0) return 0;
+    if (keep == 0) return digits[0] >= '5' ? 1 : 0;
+    long long n = 0;
+    for (int i = 0; i < keep; ++i) n = n * 10 + (digits[i] - '0');
+    if (digits[keep] >= '5') ++n;
+    for (int i = 0; i < exp + 2 - keep; ++i) n *= 10;
+    return n;
+}
+
+std::string FixedOneDecimal(long double v)
+{
+    char buf[5200];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 1);
+    return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string(std::isnan(v) ? "nan" : v < 0 ? "-inf" : "inf");
+}
+
+// Number format with grouping, one decimal and at most four significant
+// digits; halves round away from zero as a reader expects of a label.
+std::string OneDecimalText(long double v)
+{
+    long double a = std::fabs(v);
+    if (!std::isfinite(a) || a >= 1e15L) return FixedOneDecimal(v);
+    long long tenths = Tenths(a, 4);
     std::string out = (v < 0 && tenths != 0) ? "-" : "";
     out += GroupThousands(tenths / 10);
     out += '.';
@@ -88,6 +99,24 @@ std::string OneDecimalText(long double v)
 }
 
 }  // namespace
+
+// "%4.1f" with "." whatever the locale, and halves away from zero like the
+// labels, so the tip and the axis agree on a value.
+std::string TLxChart::TipNumberText(long double v)
+{
+    long double a = std::fabs(v);
+    std::string out;
+    if (!std::isfinite(a) || a >= 1e15L) {
+        out = FixedOneDecimal(v);
+    } else {
+        long long tenths = Tenths(a, 18);
+        out = (v < 0 && tenths != 0) ? "-" : "";
+        out += std::to_string(tenths / 10) + '.' + char('0' + tenths % 10);
+    }
+    if (out.size() < 4) out.insert(0, 4 - out.size(), ' ');
+    return out;
+}
+
 
 // ---- TLxChartColors ----
 
@@ -239,14 +268,17 @@ void TLxChart::SetGrids(int g)
     Redraw();
 }
 
-// Both setters keep MaxRange >= MinRange + 1, so Span never reaches zero; a
-// value that would break that, or lies beyond the +-99999 band, is refused.
+// Both setters keep MaxRange >= MinRange + 1, so Span never reaches zero.
+// Only what would lock a setter is refused: a value that is not finite, a
+// minimum above the band or a maximum below it (the guards on the stored
+// bounds would then ignore every later call), and a value that breaks the
+// order. Wide ranges are accepted.
 void TLxChart::SetMinRange(long double v)
 {
     if (minRange_ > RangeLimit) return;
     if (minRange_ > maxRange_ - 1)
         maxRange_ = minRange_ + 1;
-    else if (std::isfinite(v) && std::fabs(v) <= RangeLimit && v <= maxRange_ - 1)
+    else if (std::isfinite(v) && v <= RangeLimit && std::isfinite(maxRange_ - v) && maxRange_ - v >= 1)
         minRange_ = v;
     span_ = maxRange_ - minRange_;
     Redraw();
@@ -257,7 +289,7 @@ void TLxChart::SetMaxRange(long double v)
     if (maxRange_ < -RangeLimit) return;
     if (maxRange_ < minRange_ + 1)
         minRange_ = maxRange_ - 1;
-    else if (std::isfinite(v) && std::fabs(v) <= RangeLimit && v >= minRange_ + 1)
+    else if (std::isfinite(v) && v >= -RangeLimit && std::isfinite(v - minRange_) && v - minRange_ >= 1)
         maxRange_ = v;
     span_ = maxRange_ - minRange_;
     Redraw();
@@ -578,23 +610,24 @@ std::vector<std::string> TLxChart::TipLines(int x) const
 {
     std::vector<std::string> lines;
     int k = plotRect_.Right - speed_ - x - 1;
+    // Further back the ring holds nothing for that column: the history
+    // draws nothing there either.
+    if (k > TLxSeries::RingSize) return lines;
     for (int n = 1; n <= 4; ++n) {
         long double v = series_.GetValue(n, k);
         if (IsNoValue(v)) continue;
-        std::string name = series_.SeriesName(n);
-        // The tip's line format is "%s: %4.1f %s" with an empty third part.
-        char num[5000];  // wide enough for the largest long double
-        std::snprintf(num, sizeof num, "%4.1Lf", v);
-        std::string line = name + ": " + num + " ";
-        lines.push_back(std::move(line));
+        // "%s: %4.1f %s" with an empty third part.
+        lines.push_back(series_.SeriesName(n) + ": " + TipNumberText(v) + " ");
     }
     return lines;
 }
 
+// The tip belongs to the top-level window, above every chart: a splitter
+// parent would take it as a new pane and resize the charts around it.
 void TLxChart::ShowTip(int x, int y)
 {
     FreeTip();
-    QWidget* owner = parentWidget();
+    QWidget* owner = window() != this ? window() : nullptr;
     tip_ = new TLxTip(owner);
     if (!owner) tip_->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
     tip_->ClearLines();
@@ -608,7 +641,7 @@ void TLxChart::ShowTip(int x, int y)
     tip_->setFont(font());
     int tipW = widest + 4;
     int tipH = 4 * fm.height() + 4;
-    QPoint origin = owner ? pos() : mapToGlobal(QPoint(0, 0));
+    QPoint origin = owner ? mapTo(owner, QPoint(0, 0)) : mapToGlobal(QPoint(0, 0));
     int top = y < height() / 2 ? origin.y() + y : origin.y() + y - tipH + 1;
     tip_->setGeometry(origin.x() + x, top, tipW, tipH);
     tip_->raise();

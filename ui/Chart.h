@@ -165,6 +165,7 @@ public:
     static std::string YLabelText(long double v, long double step);
     // The tip's lines for the column x of the plot (empty when none).
     std::vector<std::string> TipLines(int x) const;
+    static std::string TipNumberText(long double v);
 
 signals:
     // Emitted on every mouse press, before the chart's own tip logic.

@@ -72,6 +72,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName("frmMain");
     QFont f = font();
+    f.setFamily("Sans Serif");
+    f.setStyleHint(QFont::SansSerif);
     f.setPointSize(8);
     setFont(f);
     BuildMenus();
@@ -135,9 +137,15 @@ void TfrmMain::BuildMenus()
     item(Aldl1, Play1, "Play1", "Replay From Log File", QKeySequence(Qt::Key_F6), &TfrmMain::btnPlayClick);
     item(Aldl1, Record1, "Record1", "Read Serial ALDL", QKeySequence(Qt::Key_F7), &TfrmMain::btnRecordClick);
     Aldl1->addSeparator();
-    item(Aldl1, Hexidecimal1, "Hexidecimal1", "Display In Hex", QKeySequence(Qt::CTRL | Qt::Key_H),
-         &TfrmMain::Hexidecimal1Click);
+    Hexidecimal1 = Aldl1->addAction("Display In Hex");
+    Hexidecimal1->setObjectName("Hexidecimal1");
+    Hexidecimal1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     Hexidecimal1->setCheckable(true);
+    // The handler owns the toggle: undo the one the action made on its own.
+    connect(Hexidecimal1, &QAction::triggered, this, [this](bool checked) {
+        Hexidecimal1->setChecked(!checked);
+        Hexidecimal1Click();
+    });
     item(Aldl1, ResetFailCounts1, "ResetFailCounts1", "Reset Fail Counts", QKeySequence(Qt::CTRL | Qt::Key_R),
          &TfrmMain::ResetFailCounts1Click);
 
@@ -190,6 +198,7 @@ QWidget* TfrmMain::BuildEditorPage()
     auto edit = [&](QLineEdit*& e, const char* name, const char* label, int row, int col, int span = 1) {
         e = new QLineEdit(page);
         e->setObjectName(name);
+        KeepOneLine(e);
         auto* l = new QLabel(label, page);
         l->setBuddy(e);
         grid->addWidget(l, row, col);
@@ -258,9 +267,10 @@ void TfrmMain::BuildPages()
     Image1 = new QLabel(central);
     Image1->setObjectName("Image1");
     Image1->setFixedHeight(48);
-    Image1->setText("  Diduvuve   ALDL 8192 baud Analyser");
-    Image1->setStyleSheet("QLabel { color: white; font: bold 18px; background: qlineargradient(x1:0, y1:0, "
-                          "x2:1, y2:0, stop:0 #000080, stop:1 #4080c0); }");
+    // Wide enough for any desktop; a narrower window shows its left part.
+    Image1->setPixmap(BannerPicture(2560, 48));
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setMinimumWidth(1);
     v->addWidget(Image1);
 
     tabMain = new QTabWidget(central);
@@ -341,6 +351,7 @@ void TfrmMain::BuildPages()
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     txtSend = new QLineEdit(Raw);
     txtSend->setObjectName("txtSend");
+    KeepOneLine(txtSend);
     txtSend->setFont(fixed);
     memRecv = new QPlainTextEdit(Raw);
     memRecv->setObjectName("memRecv");
@@ -397,7 +408,7 @@ void TfrmMain::Stream1Click() { tabMain->setCurrentWidget(Stream); }
 void TfrmMain::Charts1Click() { tabMain->setCurrentWidget(Charts); }
 void TfrmMain::Malf1Click() { tabMain->setCurrentWidget(Malf); }
 void TfrmMain::RawALDLData1Click() { tabMain->setCurrentWidget(Raw); }
-void TfrmMain::Hexidecimal1Click() {} // the action toggles its own check mark
+void TfrmMain::Hexidecimal1Click() { Hexidecimal1->setChecked(!Hexidecimal1->isChecked()); }
 
 void TfrmMain::ResetFailCounts1Click()
 {
@@ -421,6 +432,9 @@ void TfrmMain::About1Click()
 }
 
 void TfrmMain::Exit1Click() { close(); }
+
+// No menu that could hide the tool bar.
+QMenu* TfrmMain::createPopupMenu() { return nullptr; }
 
 void TfrmMain::showEvent(QShowEvent* e)
 {

@@ -87,7 +87,8 @@ public:
     void sgAldlRowMoved(int fromIndex, int toIndex);
 
     // Settings file and the chart context menu.
-    // False when a value was not an integer: its message is shown and the later keys are not read.
+    // False when a value was not an integer: that key takes its default, the
+    // others are read all the same, and the first such value is reported once.
     bool ReadSettings();
     void WriteSettings();
     void DefaultcolorsClick();
@@ -148,6 +149,8 @@ public:
     std::string SettingsPath;
     int PopupChart = 0;
     bool rowDeleting = false;
+
+    QMenu* createPopupMenu() override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;

@@ -18,7 +18,6 @@
 #include <QSplitter>
 
 #include <algorithm>
-#include <stdexcept>
 #include <sys/stat.h>
 
 namespace {
@@ -27,23 +26,29 @@ const char* const SettingsName = "Diduvuve.ini";
 const char* const Form = "[FORM]";
 const char* const Grid = "[GRID]";
 
-class ConvertError : public std::runtime_error {
+// Reads integers for the whole settings file: a value that does not convert
+// takes its key's default alone, and only the first such text is reported,
+// so one bad line never costs the user the rest of the file.
+class IntReader {
 public:
-    using std::runtime_error::runtime_error;
+    explicit IntReader(const TLxPersist& s) : s_(s) {}
+    std::int32_t Int(const char* section, const char* key, const char* def)
+    {
+        const std::string text = s_.ReadString(section, key, def);
+        std::int32_t v = 0;
+        if (TryStrToInt(text, v)) return v;
+        if (error.empty()) error = "'" + text + "' is not a valid integer value";
+        return StrToIntDef(def, 0);
+    }
+    std::uint32_t Color(const char* section, const char* key, std::uint32_t def)
+    {
+        return static_cast<std::uint32_t>(Int(section, key, std::to_string(static_cast<std::int32_t>(def)).c_str()));
+    }
+    std::string error;
+
+private:
+    const TLxPersist& s_;
 };
-
-std::int32_t ReadInt(const TLxPersist& s, const char* section, const char* key, const char* def)
-{
-    const std::string text = s.ReadString(section, key, def);
-    std::int32_t v = 0;
-    if (!TryStrToInt(text, v)) throw ConvertError("'" + text + "' is not a valid integer value");
-    return v;
-}
-
-std::uint32_t ReadColor(const TLxPersist& s, const char* section, const char* key, std::uint32_t def)
-{
-    return static_cast<std::uint32_t>(ReadInt(s, section, key, std::to_string(static_cast<std::int32_t>(def)).c_str()));
-}
 
 void WriteInt(TLxPersist& s, const std::string& section, const char* key, std::int64_t v)
 {
@@ -137,48 +142,47 @@ bool TfrmMain::ReadSettings()
     SettingsPath = SettingsHere();
     Settings.LoadFile(SettingsPath); // no file: empty and nameless, silently
 
-    try {
-        // Each value takes effect as it is read, so a bad one keeps those before it.
-        QRect avail;
-        if (QScreen* s = screen()) avail = s->availableVirtualGeometry();
-        auto limit = [](int v, int max) { return max > 0 ? std::min(v, max) : v; };
-        move(ReadInt(Settings, Form, "Left", "10"), y());
-        move(x(), ReadInt(Settings, Form, "Top", "10"));
-        // Never larger than the desktop: a huge stored size would only cost memory.
-        resize(limit(ReadInt(Settings, Form, "Width", "780"), avail.width()), height());
-        resize(width(), limit(ReadInt(Settings, Form, "Height", "580"), avail.height()));
-        const std::string state = Settings.ReadString(Form, "State", "Normal");
-        if (state == "Normal" || state == "Minimized")
-            setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-        else if (state == "Maximized")
-            setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
-        SetChartHeights(ReadInt(Settings, Form, "Split1", "127"), splitHeights_[1]);
-        SetChartHeights(splitHeights_[0], ReadInt(Settings, Form, "Split2", "257"));
+    IntReader read(Settings);
+    QRect avail;
+    if (QScreen* s = screen()) avail = s->availableVirtualGeometry();
+    auto limit = [](int v, int max) { return max > 0 ? std::min(v, max) : v; };
+    const int left = read.Int(Form, "Left", "10");
+    const int top = read.Int(Form, "Top", "10");
+    move(left, top);
+    // Never larger than the desktop: a huge stored size would only cost memory.
+    const int width = read.Int(Form, "Width", "780");
+    const int height = read.Int(Form, "Height", "580");
+    resize(limit(width, avail.width()), limit(height, avail.height()));
+    const std::string state = Settings.ReadString(Form, "State", "Normal");
+    if (state == "Normal" || state == "Minimized")
+        setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    else if (state == "Maximized")
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    const int split1 = read.Int(Form, "Split1", "127");
+    SetChartHeights(split1, read.Int(Form, "Split2", "257"));
 
-        for (int n = 1; n <= 3; ++n) {
-            const std::string sec = ChartSection(n);
-            const char* s = sec.c_str();
-            TLxChart* c = Chart(n);
-            TLxChartColors& col = c->Colors();
-            c->SetGrids(ReadInt(Settings, s, "Lines", "2"));
-            col.SetSeries4(ReadColor(Settings, s, "Series4", ChartColor::Red));
-            col.SetSeries3(ReadColor(Settings, s, "Series3", ChartColor::Aqua));
-            col.SetSeries2(ReadColor(Settings, s, "Series2", ChartColor::Fuchsia));
-            col.SetSeries1(ReadColor(Settings, s, "Series1", ChartColor::Yellow));
-            col.SetNotes(ReadColor(Settings, s, "Notes", ChartColor::White)); // not the chart's own lime
-            col.SetYlabels(ReadColor(Settings, s, "Ylabels", ChartColor::White));
-            col.SetGrids(ReadColor(Settings, s, "Grids", ChartColor::White));
-            col.SetBackGround(ReadColor(Settings, s, "Background", ChartColor::Navy));
-        }
-
-        sgAldl->SetColWidthsText(Settings.ReadString(Grid, "AldlSizes", ""));
-        sgData->SetColWidthsText(Settings.ReadString(Grid, "DataSizes", ""));
-        sgMalf->SetColWidthsText(Settings.ReadString(Grid, "MalfSizes", ""));
-    } catch (const ConvertError& e) {
-        Dialogs().Message(e.what(), "Diduvuve", MsgButtons::Ok, MsgKind::Error);
-        return false;
+    for (int n = 1; n <= 3; ++n) {
+        const std::string sec = ChartSection(n);
+        const char* s = sec.c_str();
+        TLxChart* c = Chart(n);
+        TLxChartColors& col = c->Colors();
+        c->SetGrids(read.Int(s, "Lines", "2"));
+        col.SetSeries4(read.Color(s, "Series4", ChartColor::Red));
+        col.SetSeries3(read.Color(s, "Series3", ChartColor::Aqua));
+        col.SetSeries2(read.Color(s, "Series2", ChartColor::Fuchsia));
+        col.SetSeries1(read.Color(s, "Series1", ChartColor::Yellow));
+        col.SetNotes(read.Color(s, "Notes", ChartColor::White)); // not the chart's own lime
+        col.SetYlabels(read.Color(s, "Ylabels", ChartColor::White));
+        col.SetGrids(read.Color(s, "Grids", ChartColor::White));
+        col.SetBackGround(read.Color(s, "Background", ChartColor::Navy));
     }
-    return true;
+
+    sgAldl->SetColWidthsText(Settings.ReadString(Grid, "AldlSizes", ""));
+    sgData->SetColWidthsText(Settings.ReadString(Grid, "DataSizes", ""));
+    sgMalf->SetColWidthsText(Settings.ReadString(Grid, "MalfSizes", ""));
+    if (read.error.empty()) return true;
+    Dialogs().Message(read.error, "Diduvuve", MsgButtons::Ok, MsgKind::Error);
+    return false;
 }
 
 void TfrmMain::WriteSettings()

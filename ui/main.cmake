@@ -7,6 +7,14 @@ add_library(mainwindow STATIC
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogs.h
   ${CMAKE_CURRENT_LIST_DIR}/Companions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Companions.h
+  ${CMAKE_CURRENT_LIST_DIR}/GridLines.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GridLines.h
+  ${CMAKE_CURRENT_LIST_DIR}/About.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/About.h
+  ${CMAKE_CURRENT_LIST_DIR}/PinOut.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PinOut.h
+  ${CMAKE_CURRENT_LIST_DIR}/Application.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Application.h
   ${PROJECT_SOURCE_DIR}/decode/DisplaySetup.cpp
   ${PROJECT_SOURCE_DIR}/decode/FrameDecode.cpp
   ${PROJECT_SOURCE_DIR}/link/Acquisition.cpp

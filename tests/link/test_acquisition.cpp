@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -36,6 +37,19 @@ FrameBuffer BytesOf(const QString& line, int& count)
     FrameBuffer f{};
     count = DecToBytes(S(line.mid(line.indexOf(',') + 1)), f.data(), FrameLast);
     return f;
+}
+
+// A log of one line per count, bytes 0 except byte 19 = line number.
+void WriteLog(const std::string& path, std::initializer_list<int> counts)
+{
+    TLogWriter out;
+    QVERIFY(out.Create(path));
+    FrameBuffer f{};
+    int i = 0;
+    for (int n : counts) {
+        f[18] = static_cast<std::uint8_t>(i);
+        out.WriteLogLine(100 * i++, f.data(), n);
+    }
 }
 
 std::vector<std::string> FileLines(const std::string& path)
@@ -271,13 +285,11 @@ private slots:
         // The loop has unwound: paused, port closed.
         QVERIFY(!w->running && w->reading && !w->comsOpen);
         CheckState("paused", true, true, true, false);
-        const int before = static_cast<int>(RawLines(*w).size() < 24 ? RawLines(*w).size() : 0);
         w->memRecv->clear();
         w->btnAdvanceClick();
         QCOMPARE(RawLines(*w).size(), qsizetype(1)); // one frame, then the port closes again
         QVERIFY(!w->comsOpen);
         CheckState("still paused", true, true, true, false);
-        (void)before;
         // Resume, then stop from inside the run.
         Run([this] { w->btnPauseClick(); }, 200, [this] {
             CheckState("running", true, true, false, false);
@@ -313,6 +325,75 @@ private slots:
         w->btnPlayClick();
         QVERIFY(!w->playing);
         CheckState("idle", false, false, false, true);
+    }
+
+    void aReadDroppedWhileTheLoopUnwindsLeavesNoTrace()
+    {
+        const std::string log = Tmp("drop.alg");
+        WriteLog(log, {57, 57, 57});
+        w->txtInterval->setText("50");
+        dialogs->QueueFile(log);
+        // Stop, then Read at once: the replay's loop has not unwound yet.
+        Run([this] { w->btnPlayClick(); }, 20, [this] {
+            w->btnStopClick();
+            w->btnRecordClick();
+        });
+        QVERIFY(!w->reading && !w->playing);
+        // So the next Replay replays, and does not open a port.
+        dialogs->QueueFile(log);
+        Run([this] { w->btnPlayClick(); }, 0, nullptr);
+        QVERIFY(!watchdogFired);
+        QCOMPARE(RawLines(*w).size(), qsizetype(3));
+        QVERIFY(dialogs->Messages().empty());
+    }
+
+    void theLogBeingRecordedIsRefusedForReplay()
+    {
+        const std::string log = Tmp("rec.alg");
+        dialogs->QueueFile(log);
+        w->Logging1Click();
+        QVERIFY(w->Logging1->isChecked());
+        dialogs->QueueFile(Tmp("./rec.alg")); // another path to the same file
+        w->btnPlayClick();
+        QCOMPARE(dialogs->Messages(),
+                 std::vector<std::string>{"Can't replay " + Tmp("./rec.alg") + " while it is being recorded"});
+        QVERIFY(!w->playing && !w->running);
+        CheckState("idle", false, false, false, true);
+        w->Logging1Click();
+    }
+
+    void replayedLinesAreRecordedAgainAndShownOnlyOnTheRawPage()
+    {
+        const std::string in = Tmp("in.alg"), out = Tmp("out.alg");
+        WriteLog(in, {3, 0, 3}); // a line without bytes is a frame of count 0
+        dialogs->QueueFile(out);
+        w->Logging1Click();
+        w->Charts1Click();
+        w->txtInterval->setText("not a number"); // 100 ms
+        dialogs->QueueFile(in);
+        QElapsedTimer t;
+        t.start();
+        Run([this] { w->btnPlayClick(); }, 0, nullptr);
+        QVERIFY(t.elapsed() >= 300);
+        w->Logging1Click();
+        QCOMPARE(FileLines(out), FileLines(in));
+        QVERIFY(RawLines(*w).isEmpty()); // the raw page was not showing
+    }
+
+    void typedRequestIsKeptAndCommasSendSeveral()
+    {
+        EcmSim sim({"--no-pace", "--quiet"});
+        // Two requests per frame: the simulator's counter moves on by two.
+        const QString two = "\"F4 57 01 00\",\"F4 57 01 00\"";
+        w->txtSend->setText(two);
+        w->txtCom->setText("not a number"); // COM1
+        LiveFor(500);
+        QCOMPARE(w->txtSend->text(), two);
+        const QStringList lines = RawLines(*w);
+        QVERIFY2(lines.size() >= 3, qPrintable(lines.join(" | ")));
+        int count = 0;
+        const int a = BytesOf(lines[lines.size() - 2], count)[18], b = BytesOf(lines.back(), count)[18];
+        QCOMPARE((b - a + 256) % 256, 2);
     }
 
     void frameErrorsEndTheRunCleanly()

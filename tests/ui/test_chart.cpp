@@ -1,6 +1,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <clocale>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -39,6 +40,7 @@ private slots:
     void defaultsAndClamps();
     void layoutAreas();
     void rangeSetters();
+    void tipNumberText();
     void gridLineRows();
     void labelTexts();
     void tracePixel();
@@ -147,24 +149,53 @@ void ChartTest::rangeSetters()
     QCOMPARE(c.MinRange(), 0.0L);
     QCOMPARE(c.MaxRange(), 6375.0L);
 
-    // Values that would break the order or the band are refused.
+    // Refused: what breaks the order, is not finite, or would lock a
+    // setter (a minimum above 99999, a maximum below -99999).
     c.SetMinRange(6375);
     c.SetMinRange(7000);
     c.SetMaxRange(0.5);
     c.SetMaxRange(-10);
-    c.SetMinRange(-1e6L);
-    c.SetMaxRange(1e6L);
     c.SetMinRange(std::numeric_limits<long double>::quiet_NaN());
     c.SetMaxRange(std::numeric_limits<long double>::infinity());
     QCOMPARE(c.MinRange(), 0.0L);
     QCOMPARE(c.MaxRange(), 6375.0L);
-    c.SetMinRange(6374);
-    QCOMPARE(c.MinRange(), 6374.0L);
-    c.SetMinRange(-99999);
-    c.SetMaxRange(99999);
-    QCOMPARE(c.MinRange(), -99999.0L);
-    QCOMPARE(c.MaxRange(), 99999.0L);
-    QVERIFY(c.MaxRange() - c.MinRange() >= 1);
+    c.SetMaxRange(150000);
+    c.SetMinRange(100000);
+    QCOMPARE(c.MinRange(), 0.0L);
+    QCOMPARE(c.MaxRange(), 150000.0L);
+    c.SetMinRange(-1e6L);
+    c.SetMaxRange(-100000);
+    QCOMPARE(c.MinRange(), -1e6L);
+    QCOMPARE(c.MaxRange(), 150000.0L);
+    // Both setters still answer afterwards.
+    c.SetMinRange(0);
+    c.SetMaxRange(1);
+    QCOMPARE(c.MinRange(), 0.0L);
+    QCOMPARE(c.MaxRange(), 1.0L);
+    c.SetMinRange(-std::numeric_limits<long double>::max());
+    c.SetMaxRange(std::numeric_limits<long double>::max());
+    QVERIFY(std::isfinite(c.MaxRange() - c.MinRange()) && c.MaxRange() - c.MinRange() >= 1);
+}
+
+void ChartTest::tipNumberText()
+{
+    // "." under any locale, halves away from zero, at least four wide.
+    const std::string old = std::setlocale(LC_NUMERIC, nullptr);
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    QCOMPARE(TLxChart::TipNumberText(12.25L), std::string("12.3"));
+    QCOMPARE(TLxChart::TipNumberText(-12.25L), std::string("-12.3"));
+    QCOMPARE(TLxChart::TipNumberText(0.15L), std::string(" 0.2"));
+    QCOMPARE(TLxChart::TipNumberText(-0.04L), std::string(" 0.0"));
+    QCOMPARE(TLxChart::TipNumberText(99999.95L), std::string("100000.0"));
+    QCOMPARE(TLxChart::TipNumberText(1e20L), std::string("100000000000000000000.0"));
+    std::setlocale(LC_NUMERIC, old.c_str());
+
+    // Past the ring, the tip shows nothing, as the history draws nothing.
+    auto c = MakeChart(nullptr, 1300, 101);
+    for (int i = 0; i < 1100; ++i) c->AddPoints({50, NoValue, NoValue, NoValue});
+    const int k1024 = c->PlotRect().Right - c->Speed() - 1 - 1024;
+    QCOMPARE(c->TipLines(k1024).size(), std::size_t(1));
+    QVERIFY(c->TipLines(k1024 - 1).empty());
 }
 
 void ChartTest::gridLineRows()

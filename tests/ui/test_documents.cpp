@@ -2,11 +2,13 @@
 // edit, delete and move words, and the unsaved-definition question.
 #include "definitions/Sgrid.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "ui/Application.h"
 #include "ui/Companions.h"
 #include "ui/Main.h"
 #include "ui/QtDialogs.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -77,8 +79,8 @@ private slots:
         QCOMPARE(w->txtRequest->text(), QString("F4 57 01 00"));
         QVERIFY(w->chkEcho->isChecked());
         QCOMPARE(w->Aldl.Count(), 6);
-        QVERIFY(w->sgData->RowCount() + w->sgMalf->RowCount() == 6 + 2 ||
-                w->sgData->RowCount() + w->sgMalf->RowCount() == 6 + 3);
+        QCOMPARE(w->sgData->RowCount(), 1 + 5); // header and the five value and chart words
+        QCOMPARE(w->sgMalf->RowCount(), 1 + 1);
         // Nothing changed: closing asks nothing.
         w->close();
         QVERIFY(w->isHidden());
@@ -158,6 +160,64 @@ private slots:
         w->close();
         QVERIFY(w->isHidden());
         QVERIFY(ReadAll(QString::fromStdString(file)).find(",2001,") != std::string::npos);
+    }
+
+    void aLineBreakPastedIntoAFieldBecomesABlank()
+    {
+        const std::string file = Copy("small.ald", "p.ald");
+        dialogs->QueueFile(file);
+        w->Open1Click();
+        QApplication::clipboard()->setText("a\nb");
+        w->txtTitle->selectAll();
+        w->txtTitle->paste();
+        QCOMPARE(w->txtTitle->text(), QString("a b"));
+        w->Save1Click();
+        QVERIFY(ReadAll(QString::fromStdString(file)).find("Info=\"a b\",") != std::string::npos);
+        QVERIFY(w->close());
+        QVERIFY(dialogs->Messages().empty());
+    }
+
+    void aCommandErrorEndsOnlyThatCommand()
+    {
+        const std::string file = Copy("small.ald", "e.ald");
+        dialogs->QueueFile(file);
+        w->Open1Click();
+        const std::string before = ReadAll(QString::fromStdString(file));
+        // A line break that reached a cell some other way can't be stored.
+        w->sgAldl->SetCells(0, 1, "two\nlines");
+        const std::string error = "A cell holds a line break and can't be stored";
+        QTimer::singleShot(0, w, [this] { w->Save1Click(); });
+        QTRY_COMPARE(dialogs->Messages().size(), std::size_t(1));
+        QCOMPARE(dialogs->Messages().back(), error);
+        // The close stops where it failed: the window and the edit are kept.
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        QCOMPARE(dialogs->Messages().back(), error);
+        QCOMPARE(w->sgAldl->Cells(0, 1), std::string("two\nlines"));
+        QCOMPARE(ReadAll(QString::fromStdString(file)), before);
+        w->sgAldl->SetCells(0, 1, "one line");
+        dialogs->QueueAnswer(MsgAnswer::No);
+        QVERIFY(w->close());
+    }
+
+    void aSaveThatFailsSaysSoAndStaysModified()
+    {
+        QVERIFY(QDir(tmp->path()).mkdir("gone"));
+        const std::string file = Copy("small.ald", "gone/f.ald");
+        dialogs->QueueFile(file);
+        w->Open1Click();
+        w->txtYear->setText("2002");
+        QVERIFY(QDir(tmp->filePath("gone")).removeRecursively());
+        const std::string error = "Can't save file " + file + ": No such file or directory";
+        w->Save1Click();
+        QCOMPARE(dialogs->Messages(), std::vector<std::string>{error});
+        QVERIFY(w->sgAldl->Modified());
+        // Yes to the close question: the save fails again and the window stays.
+        dialogs->QueueAnswer(MsgAnswer::Yes);
+        QVERIFY(!w->close());
+        QCOMPARE(dialogs->Messages().back(), error);
+        dialogs->QueueAnswer(MsgAnswer::No);
+        QVERIFY(w->close());
     }
 
     void newKeepsHeaderFieldsAndDisplays()
@@ -249,5 +309,11 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDocuments)
+int main(int argc, char** argv)
+{
+    TLxApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestDocuments t;
+    return QTest::qExec(&t, argc, argv);
+}
 #include "test_documents.moc"
