@@ -32,8 +32,6 @@ public:
     // or above 129 throws ERangeError and writes nothing.
     void WriteLogLine(std::int32_t stamp, const std::uint8_t* buf, int count);
 
-private:
-    int fd_ = -1;
     // Lines also reach the disk (fdatasync) once the oldest line not yet
     // synced is SyncAfterMs old, so a power cut loses about the last second
     // at most. WriteLogLine checks at every line; a caller that may stop
@@ -45,13 +43,15 @@ private:
     // Whether lines were written since the last sync.
     bool Unsynced() const { return unsyncedSince_ >= 0; }
 
-    bool regular_ = false;
+private:
     bool Sync();
 
-    long long size_ = 0; // bytes of whole lines written
-    std::string name_;
+    int fd_ = -1;
+    bool regular_ = false;
     std::int64_t unsyncedSince_ = -1; // steady ms of the oldest unsynced line
     int syncError_ = 0;
+    long long size_ = 0; // bytes of whole lines written
+    std::string name_;
     std::string line_;
 };
 
