@@ -94,6 +94,31 @@ void BM_FormatLogLine(benchmark::State& state)
 }
 BENCHMARK(BM_FormatLogLine);
 
+// Recording: one line per frame into a growing file, as the window writes
+// them; the syncs to disk (at most two a second) are part of the cost.
+void BM_WriteLogLine(benchmark::State& state)
+{
+    const char* t = std::getenv("TMPDIR");
+    std::string dir = std::string(t && *t ? t : "/tmp") + "/benchlogw-XXXXXX";
+    if (!::mkdtemp(dir.data())) {
+        state.SkipWithError("mkdtemp failed");
+        return;
+    }
+    {
+        TLogWriter w;
+        if (!w.Create(dir + "/w.alg")) {
+            state.SkipWithError("cannot create log");
+            return;
+        }
+        FrameBuffer f = SampleFrame(7);
+        std::int32_t stamp = 0;
+        for (auto _ : state) w.WriteLogLine(stamp += 80, f.data(), kFrame);
+        state.SetItemsProcessed(state.iterations());
+    }
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_WriteLogLine)->MinTime(2.0);
+
 } // namespace
 
 BENCHMARK_MAIN();

@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -34,6 +35,26 @@ std::string Text(const QLineEdit* e) { return Latin1Of(e->text()); }
 void ShowError(const std::string& text) { Dialogs().Message(text, "Diduvuve", MsgButtons::Ok, MsgKind::Error); }
 
 std::string SerialError() { return "Error: " + std::to_string(scErrCode()) + " " + scErrText(); }
+
+// OpenComs without its messages: a run waiting for a lost device tries
+// quietly and only says when the device is back.
+bool OpenPortQuietly(std::int32_t port)
+{
+    if (scInit(port, "baud=8192 parity=N data=8 stop=1") < 0 || scTimeOut(20, 10, 50) < 0) {
+        scDone();
+        return false;
+    }
+    return true;
+}
+
+// Link lost and back lines go to the raw view whatever page shows: they are
+// rare and say why the frames stopped.
+void RawNote(QPlainTextEdit* memRecv, std::int64_t stamp, const std::string& text)
+{
+    char stampText[24];
+    std::snprintf(stampText, sizeof stampText, "%6.6d", static_cast<int>(stamp));
+    memRecv->appendPlainText(Latin1(std::string(stampText) + "," + text));
+}
 
 // Waits `ms` while the window keeps handling events, so a long interval never freezes it.
 void WaitProcessing(int ms, const bool& running)
@@ -113,6 +134,7 @@ void TfrmMain::btnStopClick()
     SetRunState(0);
     if (playFile.IsOpen()) playFile.Close();
     playing = reading = running = false;
+    linkKeeper.Reset();
 }
 
 void TfrmMain::btnRewindClick() { ShowMessage("Not implemented yet"); }
@@ -126,15 +148,24 @@ void TfrmMain::loop(bool single)
         ~Depth() { --d; }
     } depth(loopDepth_);
 
-    if (reading && !OpenComs()) {
+    // a run resumed while its device is lost goes on waiting for it
+    if (reading && !linkKeeper.Lost() && !OpenComs()) {
         btnStopClick();
         return;
     }
     try {
         while (running) {
-            if (!DoAldlPacket()) btnStopClick();
+            if (reading && linkKeeper.TimeToTry(NowMs())
+                && linkKeeper.Opened(OpenPortQuietly(StrToIntDef(Text(txtCom), 1)), NowMs())) {
+                comsOpen = true;
+                RawNote(memRecv, NowMs() - startTime, LinkKeeper::BackText());
+            }
+            if (!(reading && linkKeeper.Lost()) && !DoAldlPacket()) btnStopClick();
             std::int32_t interval = StrToIntDef(Text(txtInterval), 100);
             if (interval < 0) interval = 0;
+            // waiting for a lost device, or failures that take no time:
+            // never spin, never freeze
+            if (reading && !single) interval = std::max(interval, linkKeeper.WaitMs(NowMs()));
             WaitProcessing(running ? interval : 0, running);
             if (single) running = false;
         }
@@ -191,8 +222,14 @@ bool TfrmMain::DoAldlPacket()
         if (request.find(',') == std::string::npos) requests.push_back(request);
         else requests = SplitList(request);
         if (requests.empty()) requests.emplace_back();
+        const std::int64_t began = NowMs();
         for (const std::string& r : requests) count = AldlExchange(r, chkEcho->isChecked(), frame.data(), FrameLast);
         stamp = static_cast<std::int32_t>(NowMs() - startTime);
+        if (linkKeeper.Exchanged(count, scErrCode(), scErrText(), began, NowMs())) {
+            CloseComs();
+            RawNote(memRecv, stamp, linkKeeper.LostText());
+            return true;
+        }
     }
     char stampText[16];
     std::snprintf(stampText, sizeof stampText, "%6.6d", stamp);
@@ -223,9 +260,20 @@ void TfrmMain::Logging1Click()
     if (logFile.IsOpen()) {
         logFile.Close();
         Logging1->setChecked(false);
+        if (auto* sync = findChild<QTimer*>("logSync")) sync->stop();
         return;
     }
     Logging1->setChecked(StartLogging(logFile));
+    // Lines are synced as they are written; this catches the last one of a
+    // run that stopped or paused, so none waits longer than about a second.
+    auto* sync = findChild<QTimer*>("logSync");
+    if (!sync) {
+        sync = new QTimer(this);
+        sync->setObjectName("logSync");
+        connect(sync, &QTimer::timeout, this, [this] { logFile.SyncIfDue(); });
+    }
+    if (logFile.IsOpen()) sync->start(100);
+    else sync->stop();
 }
 
 bool TfrmMain::SetPlayFile() { return ::SetPlayFile(playFile, &logFile); }

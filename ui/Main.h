@@ -4,6 +4,7 @@
 #include "decode/Aldl.h"
 #include "decode/Hex.h"
 #include "definitions/Persist.h"
+#include "link/LinkKeeper.h"
 #include "link/LogFile.h"
 #include "ui/Chart.h"
 
@@ -142,6 +143,7 @@ public:
     std::int64_t startTime = 0; // monotonic milliseconds at the start of the run
     TLogWriter logFile;
     TLogReader playFile;
+    LinkKeeper linkKeeper; // a live run that lost its device waits for it here
     TAldl Aldl;
     TLxPersist Settings;
     // Where the settings file lives: the current directory at start-up, so

@@ -1,0 +1,195 @@
+// A pulled cable heals: the simulated ECM hangs up mid-run, a new one comes
+// up on the same COM link, and the window's run goes on into the same log.
+#include "serilink/serilink.h"
+#include "tests/link/RunCheck.h"
+#include "tests/support/EcmSim.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "ui/Main.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+std::int64_t Ms()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+double CpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+class TestHeal : public QObject {
+    Q_OBJECT
+    ScriptedDialogs* dialogs = nullptr;
+    TfrmMain* w = nullptr;
+    QTemporaryDir* tmp = nullptr;
+    QString oldDir;
+
+    std::string Tmp(const char* name) { return tmp->filePath(name).toStdString(); }
+    QStringList Raw() const { return w->memRecv->toPlainText().split('\n', Qt::SkipEmptyParts); }
+    int Count(const QString& prefix) const
+    {
+        int n = 0;
+        for (const QString& l : Raw()) n += l.section(',', 1).startsWith(prefix);
+        return n;
+    }
+    bool Seen(const QString& prefix) const { return Count(prefix) > 0; }
+
+    // Calls `step` every 10 ms while `start` holds the loop; a watchdog
+    // stops a run that never ends so no test hangs.
+    void Drive(const std::function<void()>& start, const std::function<void()>& step)
+    {
+        QTimer tick, guard;
+        connect(&tick, &QTimer::timeout, this, step);
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, this, [this] {
+            QFAIL("the run did not end");
+            w->btnStopClick();
+        });
+        tick.start(10);
+        guard.start(20000);
+        start();
+    }
+
+private slots:
+    void init()
+    {
+        tmp = new QTemporaryDir;
+        oldDir = QDir::currentPath();
+        QDir::setCurrent(tmp->path());
+        dialogs = new ScriptedDialogs;
+        w = new TfrmMain;
+        dialogs->QueueFile(EXAMPLES_DIR "/ecmsim.ald");
+        w->Open1Click();
+        w->txtInterval->setText("0");
+        w->memRecv->setMaximumBlockCount(0); // keep every line to count them
+        w->RawALDLData1Click();
+    }
+    void cleanup()
+    {
+        delete w;
+        QDir::setCurrent(oldDir);
+        const auto unexpected = dialogs->unexpected;
+        delete dialogs;
+        delete tmp;
+        QVERIFY2(unexpected.empty(), unexpected.empty() ? "" : unexpected.front().c_str());
+    }
+
+    void hangUpThenNewEcmResumesTheSameLog()
+    {
+        const std::string rec = Tmp("sent.txt"), log = Tmp("run.alg");
+        auto sim = std::make_unique<EcmSim>(
+            std::vector<std::string>{"--no-pace", "--quiet", "--hangup-after", "12", "--record", rec});
+        dialogs->QueueFile(log);
+        w->Logging1Click();
+        QVERIFY(w->Logging1->isChecked());
+
+        std::int64_t lostAt = 0, backAt = 0;
+        double cpuAtLoss = 0, cpuAtBack = 0;
+        bool runningWhileAway = true;
+        Drive([this] { w->btnRecordClick(); }, [&] {
+            if (!lostAt && Seen("Link lost: ")) {
+                lostAt = Ms();
+                cpuAtLoss = CpuSeconds();
+                sim.reset(); // the old simulator has gone; a new one on the same COM1
+                sim = std::make_unique<EcmSim>(
+                    std::vector<std::string>{"--no-pace", "--quiet", "--seed", "9", "--record", rec});
+            }
+            if (lostAt && !backAt) {
+                if (Seen("Link back.")) {
+                    backAt = Ms();
+                    cpuAtBack = CpuSeconds();
+                } else {
+                    runningWhileAway = runningWhileAway && w->running && w->btnStop->isEnabled() &&
+                                       !w->btnRecord->isEnabled() && !w->comsOpen;
+                }
+            }
+            if (backAt && Ms() - backAt > 400) w->btnStopClick();
+        });
+        w->Logging1Click();
+        sim.reset();
+
+        QVERIFY(backAt > lostAt);
+        QVERIFY(runningWhileAway);
+        // at most one open try a second, and waiting does not spin on a core
+        QVERIFY2(backAt - lostAt >= 900, qPrintable(QString::number(backAt - lostAt)));
+        const double cpu = (cpuAtBack - cpuAtLoss) / ((backAt - lostAt) / 1000.0);
+        QVERIFY2(cpu < 0.5, qPrintable(QString("cpu share while waiting: %1").arg(cpu)));
+
+        // one line for the loss, one for the return, nothing in between
+        QCOMPARE(Count("Link lost: "), 1);
+        QCOMPARE(Count("Link back."), 1);
+        const QStringList raw = Raw();
+        const int lost = int(std::find_if(raw.begin(), raw.end(), [](const QString& l) {
+                                 return l.contains("Link lost: ");
+                             }) - raw.begin());
+        QVERIFY2(raw.value(lost).contains("Can't read from COM port.") || raw.value(lost).contains("Can't write"),
+                 qPrintable(raw.value(lost)));
+        QVERIFY(raw.value(lost + 1).contains("Link back."));
+
+        // every reply of both simulators in the one log, once each, in order
+        const auto record = ReadRecord(rec);
+        const auto expected = FramesToLog(record);
+        QVERIFY(expected.size() > 14);
+        const auto logged = ReadLoggedFrames(log);
+        const std::string diff = CompareLog(logged, expected);
+        QVERIFY2(diff.empty(), diff.c_str());
+        QVERIFY(dialogs->Messages().empty());
+    }
+
+    void pauseAndStopAnswerWhileWaiting()
+    {
+        auto sim = std::make_unique<EcmSim>(std::vector<std::string>{"--no-pace", "--quiet", "--hangup-after", "3"});
+        std::int64_t pausedAt = 0;
+        Drive([this] { w->btnRecordClick(); }, [&] {
+            if (!pausedAt && Seen("Link lost: ")) {
+                pausedAt = Ms();
+                w->btnPauseClick();
+            }
+        });
+        // the loop let go at once and the run is paused, not ended
+        QVERIFY(pausedAt && Ms() - pausedAt < 300);
+        QVERIFY(w->reading && !w->running && w->btnAdvance->isEnabled() && w->btnStop->isEnabled());
+        QVERIFY(dialogs->Messages().empty());
+
+        // resumed with the device back: the run picks up where it was
+        sim.reset();
+        sim = std::make_unique<EcmSim>(std::vector<std::string>{"--no-pace", "--quiet", "--hangup-after", "20"});
+        const int before = Raw().size();
+        std::int64_t stoppedAt = 0;
+        Drive([this] { w->btnPauseClick(); }, [&] {
+            if (!stoppedAt && Count("Link lost: ") == 2) {
+                stoppedAt = Ms();
+                w->btnStopClick();
+            }
+        });
+        QVERIFY(stoppedAt && Ms() - stoppedAt < 300);
+        QCOMPARE(Count("Link back."), 1);
+        QVERIFY(Raw().size() > before + 20);
+        QVERIFY(!w->reading && !w->running && w->btnRecord->isEnabled());
+        QCOMPARE(scDone(), -1); // the port is not held
+        QVERIFY(dialogs->Messages().empty());
+    }
+};
+
+QTEST_MAIN(TestHeal)
+#include "test_heal.moc"
