@@ -3,6 +3,7 @@
 #include "decode/Errors.h"
 #include "definitions/Dialogs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -23,14 +24,20 @@ bool SameFolded(const std::string& a, const std::string& b)
 {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i])) return false;
+        if (a[i] != b[i] && Upper(a[i]) != Upper(b[i])) return false;
     return true;
 }
 
-std::string KeyOf(const std::string& line)
+// Whether the text before the line's first "=" (empty without one) folds to
+// `key`; compared in place, as a long file asks this of every line.
+bool KeyIs(const std::string& line, const std::string& key)
 {
-    auto eq = line.find('=');
-    return eq == std::string::npos ? std::string() : line.substr(0, eq);
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos) return key.empty();
+    if (eq != key.size()) return false;
+    for (std::size_t i = 0; i < eq; ++i)
+        if (line[i] != key[i] && Upper(line[i]) != Upper(key[i])) return false;
+    return true;
 }
 
 // LF ends a line and a CR right before it belongs to the line end; every
@@ -53,16 +60,38 @@ std::vector<std::string> SplitLines(const std::string& data)
     return out;
 }
 
-bool ReadWhole(const std::string& name, std::string& data)
+enum class ReadResult { Ok, CantRead, TooLarge };
+
+// Only a regular file is read: a pipe would hold up the window and a device
+// may never end. Its size is checked before anything is read.
+ReadResult ReadWhole(const std::string& name, std::string& data)
 {
-    std::FILE* f = std::fopen(name.c_str(), "rb");
-    if (!f) return false;
+    int fd;
+    do fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) return ReadResult::CantRead;
+    struct stat st {};
+    ReadResult result = ReadResult::Ok;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) result = ReadResult::CantRead;
+    else if (static_cast<std::uint64_t>(st.st_size) > TLxPersist::MaxFileSize) result = ReadResult::TooLarge;
+    else data.reserve(static_cast<std::size_t>(st.st_size));
     char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
+    while (result == ReadResult::Ok) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) result = ReadResult::CantRead;
+        if (n <= 0) break;
+        data.append(buf, static_cast<std::size_t>(n));
+        // A file still growing while it is read.
+        if (data.size() > TLxPersist::MaxFileSize) result = ReadResult::TooLarge;
+    }
+    ::close(fd);
+    if (result == ReadResult::Ok) {
+        const auto ends = static_cast<std::size_t>(std::count(data.begin(), data.end(), '\n'));
+        const std::size_t lines = ends + (!data.empty() && data.back() != '\n' ? 1 : 0);
+        if (lines > TLxPersist::MaxLines) result = ReadResult::TooLarge;
+    }
+    return result;
 }
 
 enum class WriteResult { Ok, CantCreate, IoError };
@@ -177,15 +206,31 @@ bool TLxPersist::LoadFile(const std::string& name)
         if (!chosen || chosen->empty()) return false;
         file = *chosen;
     }
+    return Load(file, false);
+}
+
+bool TLxPersist::Load(const std::string& file, bool quiet)
+{
+    LoadError.clear();
     std::string data;
-    if (!ReadWhole(file, data)) return false;
+    switch (ReadWhole(file, data)) {
+    case ReadResult::Ok: break;
+    case ReadResult::CantRead: return false;
+    case ReadResult::TooLarge:
+        LoadError = "File " + file + " is too large to be read (the limit is " +
+                    std::to_string(MaxFileSize >> 20) + " MiB and " + std::to_string(MaxLines) + " lines).";
+        if (!quiet) Dialogs().Message(LoadError, "Diduvuve", MsgButtons::Ok, MsgKind::Error);
+        return false;
+    }
     Lines = SplitLines(data);
     FileName = file;
     Modified = false;
     return true;
 }
 
-bool TLxPersist::ReloadFile() { return FileName.empty() ? true : LoadFile(FileName); }
+// Quiet: the file was the store's own, and a caller re-reading it before a
+// write must not raise a message box each time.
+bool TLxPersist::ReloadFile() { return FileName.empty() ? true : Load(FileName, true); }
 
 bool TLxPersist::SaveFile(const std::string& name)
 {
@@ -238,7 +283,7 @@ int TLxPersist::FindKey(const std::string& section, const std::string& key) cons
     for (std::size_t i = static_cast<std::size_t>(s) + 1; i < Lines.size(); ++i) {
         const std::string& l = Lines[i];
         if (!l.empty() && l[0] == '[') break;
-        if (SameFolded(KeyOf(l), key)) return static_cast<int>(i);
+        if (KeyIs(l, key)) return static_cast<int>(i);
     }
     return -1;
 }

@@ -2,11 +2,19 @@
 // A keyed, sectioned text file held whole in memory as lines. Lines the
 // store does not interpret (comments, blank lines, unknown sections) are
 // kept as they are, so a file written here reloads and re-saves unchanged.
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 class TLxPersist {
 public:
+    // A definition of the most words the window takes is under 2 MiB and
+    // 10,010 lines, a settings file a few KiB: a larger file is refused
+    // unread, which keeps memory (about twice its size) and look-ups bounded.
+    static constexpr std::uint64_t MaxFileSize = std::uint64_t{16} << 20;
+    static constexpr std::size_t MaxLines = std::size_t{1} << 14;
+
     std::vector<std::string> Lines; // without line ends
     std::string FileName;           // empty = none
     bool Modified = false;
@@ -15,9 +23,12 @@ public:
     void SetModified(bool value);
 
     // An empty name asks for one through the open dialog. A file that can't
-    // be read gives false and changes nothing.
+    // be read gives false and changes nothing; so does one that is not a
+    // regular file, or is too large, which is also said in a message box
+    // (not by ReloadFile) and kept in LoadError.
     bool LoadFile(const std::string& name);
     bool ReloadFile();
+    std::string LoadError;
     // An empty name asks through the save dialog (and before replacing an
     // existing file). The old file is replaced only once the new content is
     // completely on disk.
@@ -40,4 +51,7 @@ public:
     // feed: it would split into two lines on the next read.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void DeleteKey(const std::string& section, const std::string& key);
+
+private:
+    bool Load(const std::string& file, bool quiet);
 };

@@ -140,7 +140,10 @@ void TfrmMain::SetChartHeights(int split1, int split2)
 bool TfrmMain::ReadSettings()
 {
     SettingsPath = SettingsHere();
-    Settings.LoadFile(SettingsPath); // no file: empty and nameless, silently
+    // No file: empty and nameless, silently. One that is there but refused
+    // (too large, not a file) keeps its name, so the close leaves it alone
+    // rather than writing over it.
+    if (!Settings.LoadFile(SettingsPath) && FileExists(SettingsPath)) Settings.SetFileName(SettingsPath);
 
     IntReader read(Settings);
     QRect avail;

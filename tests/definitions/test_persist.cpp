@@ -6,6 +6,8 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -136,6 +138,63 @@ TEST(Persist, AFileThatCantBeReadChangesNothing)
     EXPECT_TRUE(p.ReloadFile()); // nameless: nothing to re-read
     p.FileName = dir.File("missing.ald");
     EXPECT_FALSE(p.ReloadFile());
+}
+
+TEST(Persist, AFileTooLargeToBeRealIsRefusedUnreadAndSaidOnce)
+{
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    const std::string big = dir.File("big.ald");
+    WriteBytes(big, "[ALDL]\r\nWords=1\r\n");
+    // Sparse: forty megabytes that take no room on disk.
+    ASSERT_EQ(::truncate(big.c_str(), 40 << 20), 0);
+    TLxPersist p;
+    p.Lines = {"kept"};
+    EXPECT_FALSE(p.LoadFile(big));
+    EXPECT_EQ(p.Lines, Lines{"kept"});
+    EXPECT_TRUE(p.FileName.empty());
+    ASSERT_EQ(dialogs.Messages().size(), 1u);
+    EXPECT_EQ(dialogs.Messages()[0], "File " + big + " is too large to be read (the limit is 16 MiB and 16384 lines).");
+    EXPECT_EQ(p.LoadError, dialogs.Messages()[0]);
+
+    // The line limit counts lines, not line ends.
+    const std::string many = dir.File("many.ald");
+    WriteBytes(many, std::string(TLxPersist::MaxLines, '\n'));
+    ASSERT_TRUE(p.LoadFile(many));
+    EXPECT_EQ(p.Lines.size(), TLxPersist::MaxLines);
+    EXPECT_TRUE(p.LoadError.empty());
+    WriteBytes(many, std::string(TLxPersist::MaxLines, '\n') + "x");
+    EXPECT_FALSE(p.LoadFile(many));
+    EXPECT_EQ(p.Lines.size(), TLxPersist::MaxLines);
+    EXPECT_EQ(dialogs.Messages().size(), 2u);
+
+    // Re-reading its own file that has grown meanwhile fails without a box.
+    WriteBytes(many, "[A]\nK=v\n");
+    ASSERT_TRUE(p.LoadFile(many));
+    ASSERT_EQ(::truncate(many.c_str(), 17 << 20), 0);
+    EXPECT_FALSE(p.ReloadFile());
+    EXPECT_EQ(p.Lines, (Lines{"[A]", "K=v"}));
+    EXPECT_EQ(dialogs.Messages().size(), 2u);
+    EXPECT_FALSE(p.LoadError.empty());
+}
+
+TEST(Persist, APipeOrDeviceIsNotReadAndBinaryGarbageIsKeptAsLines)
+{
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    TLxPersist p;
+    const std::string fifo = dir.File("pipe.ald");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(p.LoadFile(fifo)) << "returns at once, with no writer on the pipe";
+    EXPECT_FALSE(p.LoadFile("/dev/zero")) << "a device that never ends";
+    EXPECT_TRUE(dialogs.Messages().empty());
+
+    const std::string junk = dir.File("junk.ini");
+    WriteBytes(junk, std::string("\0\xff[FORM]\r\r\nWidth\0=1\n\x1a=\x80", 23));
+    ASSERT_TRUE(p.LoadFile(junk));
+    EXPECT_EQ(p.Lines.size(), 3u);
+    EXPECT_EQ(p.ReadString("[FORM]", "Width", "780"), "780");
+    EXPECT_TRUE(dialogs.Messages().empty());
 }
 
 TEST(Persist, SaveDialogAsksBeforeReplacingAndANamedSaveAsksNothing)

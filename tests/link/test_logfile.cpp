@@ -154,6 +154,30 @@ TEST(LogFile, LineEnds)
     EXPECT_EQ(ReadText(std::string(100000, '7') + ",5\r\n"), (std::vector<Frame>{{0, {5}}}));
 }
 
+TEST(LogFile, AGigabyteLineWithoutAnEndReadsInBoundedMemory)
+{
+    TempDir d;
+    const std::string name = d.File("huge.alg");
+    Put(name, "000001,  1,  2\r\n");
+    // Sparse: a gigabyte of NUL with no line end, then two good lines.
+    const off_t hole = off_t{1} << 30;
+    ASSERT_EQ(::truncate(name.c_str(), hole), 0);
+    std::ofstream(name, std::ios::binary | std::ios::app) << "\r\n000002,  3\r\n000003,  4\r\n";
+    struct rusage before {}, after {};
+    ::getrusage(RUSAGE_SELF, &before);
+    TLogReader r;
+    ASSERT_TRUE(r.Open(name));
+    std::vector<Frame> got;
+    FrameBuffer buf{};
+    int count = 0;
+    std::int32_t stamp = 0;
+    while (r.ReadLogLine(buf, count, stamp)) got.push_back({stamp, std::vector<int>(buf.begin(), buf.begin() + count)});
+    ::getrusage(RUSAGE_SELF, &after);
+    // The NUL line is one frame of one unreadable item; nothing after it is lost.
+    EXPECT_EQ(got, (std::vector<Frame>{{1, {1, 2}}, {0, {0}}, {2, {3}}, {3, {4}}}));
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 16 * 1024) << "kilobytes; the line is never held whole";
+}
+
 TEST(LogFile, OpenFailures)
 {
     TempDir d;
