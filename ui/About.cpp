@@ -8,8 +8,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QTextBlock>
-#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -171,13 +171,11 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     auto* pl = new QVBoxLayout(pnlCredits);
     pl->setContentsMargins(2, 2, 2, 2);
     pl->setSpacing(2);
+    // A plain text box lays every line out by the document's own option.
     auto centred = [](QPlainTextEdit* m) {
-        for (QTextBlock b = m->document()->begin(); b.isValid(); b = b.next()) {
-            QTextCursor c(b);
-            QTextBlockFormat f = c.blockFormat();
-            f.setAlignment(Qt::AlignHCenter);
-            c.setBlockFormat(f);
-        }
+        QTextOption o = m->document()->defaultTextOption();
+        o.setAlignment(Qt::AlignHCenter);
+        m->document()->setDefaultTextOption(o);
     };
     Memo1 = new QPlainTextEdit(pnlCredits);
     Memo1->setObjectName("Memo1");
@@ -185,8 +183,8 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     Memo1->setFocusPolicy(Qt::NoFocus);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    centred(Memo1); // before the text: lines already laid out keep their place
     Memo1->setPlainText("Diduvuve - ALDL 8192 baud Analyser\nWith thanks to");
-    centred(Memo1);
     QPalette hp = Memo1->palette();
     hp.setColor(QPalette::Base, Navy);
     hp.setColor(QPalette::Text, QColor(192, 192, 192));
@@ -198,6 +196,7 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     memCredits->setObjectName("memCredits");
     memCredits->setReadOnly(true);
     memCredits->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    centred(memCredits);
     memCredits->setPlainText(
         "The Qt 6 toolkit, for the window, its tables\n"
         "and every picture drawn here.\n"
@@ -217,7 +216,6 @@ TfrmAbout::TfrmAbout(QWidget* parent)
         "mode 1 request and the layout of its reply.\n"
         "\n"
         "Everyone who shares what their ECM says.");
-    centred(memCredits);
     QPalette cp = memCredits->palette();
     cp.setColor(QPalette::Text, Qt::blue);
     memCredits->setPalette(cp);

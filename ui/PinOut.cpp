@@ -16,7 +16,7 @@ QPixmap ConnectorPicture()
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    // The D-shaped shell: wider at the top, rounded corners, a key notch.
+    // The D-shaped shell: wider at the top, rounded corners.
     QPainterPath shell;
     shell.moveTo(10, 3);
     shell.lineTo(159, 3);
@@ -30,9 +30,6 @@ QPixmap ConnectorPicture()
     p.setPen(QPen(QColor(40, 40, 40), 2));
     p.setBrush(QColor(70, 70, 70));
     p.drawPath(shell);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(40, 40, 40));
-    p.drawRect(QRectF(76, 3, 17, 4));
 
     QFont f = p.font();
     f.setPixelSize(8);

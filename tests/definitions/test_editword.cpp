@@ -298,6 +298,18 @@ void TestEditWord::modalOkCancelEscape()
              }),
              int(QDialog::Rejected));
     QCOMPARE(dialogs.Messages(), std::vector<std::string>{"Name is required"});
+    // Enter on a focused button presses that button, not Ok.
+    d.LoadRow(RpmRow);
+    QCOMPARE(run([&d] { QTest::keyClick(d.btnCancel, Qt::Key_Return); }), int(QDialog::Rejected));
+    d.LoadRow(RpmRow);
+    QString copied;
+    QCOMPARE(run([&] {
+                 QTest::keyClick(d.btnAmax, Qt::Key_Enter);
+                 copied = d.txtAmax->text();
+                 QTimer::singleShot(0, d.btnCancel, &QPushButton::click);
+             }),
+             int(QDialog::Rejected));
+    QCOMPARE(copied, QString("6375"));
 }
 
 void TestEditWord::tooManyBitsIsRangeError()

@@ -3,6 +3,7 @@
 #include "tests/definitions/TempDir.h"
 #include "tests/support/ScriptedDialogs.h"
 
+#include <cerrno>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -301,6 +302,31 @@ TEST(Persist, AWriteErrorIsReportedAndTheOldFileStaysWhole)
     EXPECT_EQ(dir.Entries(), 1); // no temporary file left behind
     EXPECT_TRUE(p.SaveFile(name));
     EXPECT_GT(ReadBytes(name).size(), 8000u);
+}
+
+// With no room for a temporary file beside it (here its name would be too
+// long; on a real disk, a folder the user may not write), the file is
+// written in place and keeps its mode.
+TEST(Persist, NoTemporaryFileMeansWritingInPlace)
+{
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    const std::string name = dir.File(std::string(240, 'd') + ".ald");
+    WriteBytes(name, "old content that is longer\r\n");
+    ::chmod(name.c_str(), 0604);
+    TLxPersist p;
+    p.Lines = {"new"};
+    ASSERT_TRUE(p.SaveFile(name));
+    EXPECT_EQ(ReadBytes(name), "new\r\n");
+    struct stat st {};
+    ::stat(name.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    EXPECT_EQ(dir.Entries(), 1);
+    EXPECT_EQ(p.CreateError, 0);
+    // Without the file either, the reason is kept for the caller to show.
+    EXPECT_FALSE(p.SaveFile(dir.File(std::string(240, 'e') + ".ald")));
+    EXPECT_EQ(p.CreateError, ENAMETOOLONG);
+    EXPECT_TRUE(dialogs.asked.empty());
 }
 
 TEST(Persist, SaveKeepsTheFileModeAndWritesThroughALink)

@@ -4,6 +4,7 @@
 #include "tests/definitions/TempDir.h"
 #include "tests/support/ScriptedDialogs.h"
 
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QtTest>
@@ -431,6 +432,15 @@ void TestSgrid::rowsMoveByCodeAndByDraggingTheNameCell()
     QCOMPARE(dbl.count(), 1);
     QCOMPARE(dbl.at(0).at(0).toInt(), 0);
     QCOMPARE(dbl.at(0).at(1).toInt(), 2);
+
+    // The Name column's right edge sizes it, as the header edges size the others.
+    const int edge = names->width() - 2;
+    QTest::mousePress(names, Qt::LeftButton, {}, QPoint(edge, yOf(1)));
+    QTest::mouseMove(names, QPoint(edge + 40, yOf(3)));
+    QTest::mouseRelease(names, Qt::LeftButton, {}, QPoint(edge + 40, yOf(3)));
+    QCOMPARE(g.ColWidth(0), edge + 40);
+    QCOMPARE(g.GetColWidthsText().substr(0, 3), std::to_string(edge + 40) + ",");
+    QCOMPARE(spy.count(), 2);
 }
 
 void TestSgrid::rowAndWidthTexts()
@@ -470,12 +480,16 @@ void TestSgrid::cellWritesReachTheViewAtMostOncePerScreenFrame()
     QTest::qWait(40);
     QSignalSpy data(g.model(), &QAbstractItemModel::dataChanged);
     QSignalSpy header(g.model(), &QAbstractItemModel::headerDataChanged);
+    QElapsedTimer t;
+    t.start();
     for (int r = 1; r <= 60; ++r)
         for (int c = 1; c < 8; ++c) g.SetCells(c, r, std::to_string(r * c));
     g.SetCells(0, 5, "name");
     QCOMPARE(data.count(), 0);
     QCoreApplication::processEvents();
-    QCOMPARE(data.count(), 0); // not every turn: a fast replay must not repaint per frame
+    // Not every turn: a fast replay must not repaint per frame. A loaded
+    // machine may take a whole screen frame to get here; then it may be due.
+    if (t.elapsed() < 10) QCOMPARE(data.count(), 0);
     QTRY_COMPARE(data.count(), 1);
     QCOMPARE(header.count(), 1);
     QCOMPARE(g.model()->data(g.model()->index(59, 6)).toString(), QString("420"));

@@ -83,7 +83,12 @@ TEST(SerilinkOpen, MissingDeviceIsNoSuchFile)
 {
     TempConfig cfg;
     PortGuard guard;
-    EXPECT_EQ(scInit(9, Mode), -1); // no link, no ttyUSB8, no ttyS8
+    // A port with no link, no ttyUSB<n-1> and no ttyS<n-1> on this machine.
+    int absent = 9;
+    auto exists = [](const std::string& path) { return ::access(path.c_str(), F_OK) == 0; };
+    while (exists("/dev/ttyUSB" + std::to_string(absent - 1)) || exists("/dev/ttyS" + std::to_string(absent - 1)))
+        ++absent;
+    EXPECT_EQ(scInit(absent, Mode), -1);
     EXPECT_EQ(scErrCode(), 20003);
     EXPECT_EQ(std::string(scErrText()), WithSystem(20003, ENOENT));
     EXPECT_EQ(scInit(0, Mode), -1);

@@ -1,4 +1,5 @@
 #include <QSignalSpy>
+#include <QPainter>
 #include <QTest>
 
 #include <clocale>
@@ -43,6 +44,7 @@ private slots:
     void tipNumberText();
     void gridLineRows();
     void labelTexts();
+    void labelsAndLegendInThePicture();
     void tracePixel();
     void scrollTiming();
     void stretchingCopy();
@@ -224,6 +226,51 @@ void ChartTest::gridLineRows()
         QCOMPARE(Px(*c, 32, 37), Rgb(0x0080FF));
         QCOMPARE(Px(*c, 240 + 2, 50), Rgb(0x800000));
     }
+}
+
+// How much of `text`, drawn alone at (x, y) in `color`, the chart's picture
+// shows there: 1 when every pixel of it is in place.
+double Shown(const TLxChart& c, int x, int y, const QString& text, QRgb color)
+{
+    const QRgb bg = Px(c, c.Picture().width() - 1, c.Picture().height() - 1);
+    QImage ref(c.Picture().size(), QImage::Format_RGB32);
+    ref.fill(bg);
+    {
+        QPainter p(&ref);
+        p.setFont(c.font());
+        p.setPen(QColor(color));
+        p.drawText(x, y + QFontMetrics(c.font(), &ref).ascent(), text);
+    }
+    int ink = 0, same = 0;
+    for (int j = 0; j < ref.height(); ++j)
+        for (int i = 0; i < ref.width(); ++i)
+            if ((ref.pixel(i, j) & 0xFFFFFF) != bg) {
+                ++ink;
+                same += Px(c, i, j) == (ref.pixel(i, j) & 0xFFFFFF);
+            }
+    return ink ? double(same) / ink : 0;
+}
+
+void ChartTest::labelsAndLegendInThePicture()
+{
+    auto c = MakeChart();  // 400 x 101, legend from x = 240
+    const int th = QFontMetrics(c->font()).height(), a = c->LegendRect().Left;
+    const QRgb white = 0xFFFFFF, yellow = 0xFFFF00, red = 0xFF0000;
+    // Labels: the first sits on the bottom edge, the middle one is centred on
+    // its grid line, the top one is held at row 0.
+    QVERIFY(Shown(*c, 0, 101 - th, "0", white) > 0.9);
+    QVERIFY(Shown(*c, 0, int(std::nearbyint(101 - th + th / 2.0 - 50.5)), "128", white) > 0.9);
+    QVERIFY(Shown(*c, 0, 0, "255", white) > 0.9);
+    // Legend rows start at 0, (H-1)/4, (H-1)/2 and 3(H-1)/4, each "0" and its name.
+    QVERIFY(Shown(*c, a + 4, 0, "0", yellow) > 0.9);
+    QVERIFY(Shown(*c, a + 36, 0, "Series 1", yellow) > 0.9);
+    QVERIFY(Shown(*c, a + 4, 75, "0", red) > 0.9);
+    QVERIFY(Shown(*c, a + 36, 75, "Series 4", red) > 0.9);
+    QVERIFY(Shown(*c, a + 36, 76, "Series 4", red) < 0.9);  // one row off is not it
+    c->AddPoints({12.5, NoValue, NoValue, 7});
+    QVERIFY(Shown(*c, a + 4, 0, "12.50", yellow) > 0.9);
+    QVERIFY(Shown(*c, a + 4, 75, "7", red) > 0.9);
+    QVERIFY(Shown(*c, a + 36, 0, "Series 1", yellow) > 0.9);
 }
 
 void ChartTest::labelTexts()

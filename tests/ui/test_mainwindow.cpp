@@ -2,10 +2,18 @@
 #include "decode/Errors.h"
 #include "definitions/Sgrid.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "ui/Companions.h"
 #include "ui/Main.h"
+#include "ui/QtDialogs.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextOption>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
@@ -214,6 +222,9 @@ private slots:
 
     void chartFeed()
     {
+        w->show(); // charts with their real size and pictures
+        w->Charts1Click();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
         Define(*w, {{.name = "a", .start = "1", .chart = "1", .series = "2"},
                     {.name = "b", .start = "2", .chart = "1", .series = "2"},
                     {.name = "v", .start = "3", .chart = "3", .series = "1"},
@@ -225,6 +236,162 @@ private slots:
         QCOMPARE(double(w->chart1->Series().GetValue(1, 1)), double(NoValue));
         w->DecodeFrame(Frame({}), 0);
         QCOMPARE(double(w->chart1->Series().GetValue(2, 1)), 20.0); // an empty frame adds nothing
+    }
+
+    void everyChartStepsOncePerDecodedFrame()
+    {
+        w->show();
+        w->Charts1Click();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        Define(*w, {{.name = "a", .start = "1", .display = "Chart", .chart = "2", .series = "1"},
+                    {.name = "bad", .start = "200"}});
+        const int x0[] = {w->chart1->WriteX(), w->chart2->WriteX(), w->chart3->WriteX()};
+        auto steps = [&](int n) { return w->Chart(n)->WriteX() - x0[n - 1]; };
+        QVERIFY_THROWS_EXCEPTION(ERangeError, w->DecodeFrame(Frame({{1, 5}}), 1)); // a failing frame
+        w->DecodeFrame(Frame({}), 0);
+        for (int n = 1; n <= 3; ++n) QCOMPARE(steps(n), 0);
+        Define(*w, {{.name = "a", .start = "1", .display = "Chart", .chart = "2", .series = "1"}});
+        w->DecodeFrame(Frame({{1, 5}}), 1);
+        w->DecodeFrame(Frame({{1, 6}}), 1);
+        for (int n = 1; n <= 3; ++n) QCOMPARE(steps(n), 2); // charts without words step too
+    }
+
+    void flagWordLimitsAndFailCount()
+    {
+        Define(*w, {{.name = "f", .start = "1", .bits = "2", .display = "Flag", .flags = "a,b,c,d", .amin = "1",
+                     .amax = "2"},
+                    {.name = "g", .start = "2", .bits = "3", .display = "Flag", .flags = "x"}});
+        QCOMPARE(Cell(w->sgMalf, 4, 1) + "/" + Cell(w->sgMalf, 5, 1), std::string("1/2"));
+        QCOMPARE(Cell(w->sgMalf, 4, 2) + "/" + Cell(w->sgMalf, 5, 2), std::string("0/7"));
+        for (int raw : {3, 0, 1, 2}) w->DecodeFrame(Frame({{1, raw}}), 2);
+        QCOMPARE(Cell(w->sgMalf, 6, 1), std::string("2"));
+        QCOMPARE(Cell(w->sgMalf, 6, 2), std::string(""));
+        // Reset Fail Counts empties what a frame wrote and keeps the limits.
+        w->sgData->SetRowCount(2);
+        for (int c = 0; c < 8; ++c) w->sgData->SetCells(c, 1, std::to_string(c));
+        w->ResetFailCounts1->trigger();
+        QCOMPARE(Cell(w->sgMalf, 2, 1) + Cell(w->sgMalf, 3, 1) + Cell(w->sgMalf, 6, 1), std::string());
+        QCOMPARE(Cell(w->sgMalf, 0, 1) + Cell(w->sgMalf, 4, 1) + Cell(w->sgMalf, 5, 1), std::string("f12"));
+        std::string data;
+        for (int c = 0; c < 8; ++c) data += Cell(w->sgData, c, 1) + ",";
+        QCOMPARE(data, std::string("0,1,,,4,5,,,"));
+    }
+
+    void wideChartRangeFromTheDefinition()
+    {
+        Define(*w, {{.name = "maf", .display = "Chart", .chart = "1", .series = "1", .dmin = "-200000",
+                     .dmax = "150000"}});
+        QCOMPARE(double(w->chart1->MinRange()), -200000.0);
+        QCOMPARE(double(w->chart1->MaxRange()), 150000.0);
+    }
+
+    void tipShowsAtThePointerAboveTheCharts()
+    {
+        w->show();
+        w->Charts1Click();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        Define(*w, {{.name = "a", .start = "1", .display = "Chart", .chart = "1", .series = "1"},
+                    {.name = "b", .start = "1", .display = "Chart", .chart = "2", .series = "1"},
+                    {.name = "c", .start = "1", .display = "Chart", .chart = "3", .series = "1"}});
+        for (int i = 0; i < 8; ++i) w->DecodeFrame(Frame({{1, 100 + i}}), 1);
+        QCoreApplication::processEvents();
+        const int panes1 = w->Splitter1->count(), panes2 = w->Splitter2->count();
+        const int heights[] = {w->chart1->height(), w->chart2->height(), w->chart3->height()};
+        for (int n = 1; n <= 3; ++n) {
+            TLxChart* c = w->Chart(n);
+            const QPoint at(c->PlotRect().Right - c->Speed() - 3, c->height() / 4);
+            QTest::mousePress(c, Qt::LeftButton, {}, at);
+            QCoreApplication::processEvents();
+            QVERIFY(c->Tip() && c->Tip()->isVisible());
+            QCOMPARE(c->Tip()->window(), static_cast<QWidget*>(w));
+            QCOMPARE(c->Tip()->mapTo(w, QPoint(0, 0)), c->mapTo(w, at));
+            QCOMPARE(w->Splitter1->count(), panes1);
+            QCOMPARE(w->Splitter2->count(), panes2);
+            for (int k = 1; k <= 3; ++k) QCOMPARE(w->Chart(k)->height(), heights[k - 1]);
+            QTest::mouseRelease(c, Qt::LeftButton, {}, at);
+            QVERIFY(!c->Tip());
+        }
+    }
+
+    void commandsOfTheMenus()
+    {
+        const std::pair<QAction*, QWidget*> pages[] = {{w->RawALDLData1, w->Raw}, {w->Malf1, w->Malf},
+                                                       {w->Charts1, w->Charts}, {w->Stream1, w->Stream},
+                                                       {w->Editor1, w->aldl}};
+        int key = Qt::Key_F12;
+        for (auto [a, page] : pages) {
+            QCOMPARE(a->shortcut(), QKeySequence(key--));
+            a->trigger();
+            QCOMPARE(w->tabMain->currentWidget(), page);
+        }
+        w->Hexidecimal1->trigger();
+        QVERIFY(w->Hexidecimal1->isChecked());
+        w->Hexidecimal1Click();
+        QVERIFY(!w->Hexidecimal1->isChecked());
+        w->Help2->trigger();
+        QCOMPARE(dialogs->Messages(), std::vector<std::string>{"Not implemented yet"});
+        QVERIFY(!w->createPopupMenu()); // nothing that hides the tool bar
+        QCOMPARE(w->font().pointSize(), 8);
+        QCOMPARE(w->font().styleHint(), QFont::SansSerif);
+    }
+
+    void informationWindows()
+    {
+        TfrmAbout about(w);
+        TfrmPinout pinout(w);
+        frmAbout = &about;
+        frmPinout = &pinout;
+        const QPoint centre = about.screen()->availableGeometry().center();
+        auto centred = [&](QWidget& win) { return (win.frameGeometry().center() - centre).manhattanLength() <= 2; };
+
+        // About: the picture is the client area; the credits panel keeps its state.
+        QCOMPARE(about.size(), about.Image1->pixmap().size());
+        QCOMPARE(about.Memo1->document()->blockCount(), 2);
+        QVERIFY(about.memCredits->toPlainText().contains("Qt 6"));
+        QCOMPARE(about.memCredits->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(about.memCredits->document()->defaultTextOption().alignment(), Qt::AlignHCenter);
+        QCOMPARE(about.Memo1->document()->defaultTextOption().alignment(), Qt::AlignHCenter);
+        int shown = 0, atCentre = 0;
+        const ModalHook old = SetModalHook([&](QDialog& d) -> int {
+            d.show();
+            ++shown;
+            atCentre += centred(d);
+            if (shown == 1) about.btnCredits->click();
+            const bool panel = about.pnlCredits->isVisible();
+            about.btnOK->click();
+            return panel ? 1 : 0;
+        });
+        w->About1->trigger();
+        QVERIFY(!about.isVisible());
+        w->About1->trigger(); // shown again: panel still up, button says so
+        SetModalHook(old);
+        QCOMPARE(shown, 2);
+        QCOMPARE(atCentre, 2);
+        QVERIFY(!about.pnlCredits->isHidden());
+        QCOMPARE(about.btnCredits->text(), QString("No &Credits"));
+        about.btnCredits->click();
+        QVERIFY(about.pnlCredits->isHidden());
+        QCOMPARE(about.btnCredits->text(), QString("&Credits"));
+
+        // Pinout: not modal, fixed content, 10 pixels past Ok.
+        w->ALDLConnector1->trigger();
+        QVERIFY(pinout.isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(&pinout));
+        QVERIFY(centred(pinout));
+        QCOMPARE(pinout.StaticText4->text(), QString("Australian ALDL connector Pinout"));
+        QCOMPARE(pinout.StaticText1->text() + "|" + pinout.StaticText2->text() + "|" + pinout.StaticText3->text(),
+                 QString("Pin 5: ALDL Signal Ground|Pin 9: ALDL Signal Data|Pin 16: +12V"));
+        QCOMPARE(pinout.Memo1->text(), QString("The General Motors Holden, VS Commodore ALDL Connector is\n"
+                                               "physically the same shape as a standard OBDII connector.\n"
+                                               "However the pinout configuration is very different."));
+        QCOMPARE(pinout.Image1->size(), QSize(169, 61));
+        QCOMPARE(pinout.width(), pinout.btnOk->geometry().right() + 1 + 10);
+        QCOMPARE(pinout.height(), pinout.btnOk->geometry().bottom() + 1 + 10);
+        QCOMPARE(pinout.minimumSize(), pinout.maximumSize());
+        pinout.btnOk->click();
+        QVERIFY(!pinout.isVisible());
+        frmAbout = nullptr;
+        frmPinout = nullptr;
     }
 
     void startByteOutsideFrameThrows()
