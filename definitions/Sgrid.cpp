@@ -2,6 +2,7 @@
 
 #include "decode/Errors.h"
 #include "decode/Hex.h"
+#include "definitions/Definition.h"
 #include "definitions/Dialogs.h"
 #include "definitions/QtText.h"
 
@@ -26,8 +27,6 @@ const char* const kAldl = "[ALDL]";
 const char* const kStream = "[STREAM]";
 // Keys left from a longer definition are cleared up to this word.
 constexpr int kLastClearedWord = 128;
-// A "Words" value beyond this is a damaged file, not a definition.
-constexpr int kMaxWords = 10000;
 
 std::string WordKey(int n) { return "W" + std::to_string(n); }
 
@@ -355,23 +354,22 @@ bool TLxSgrid::LoadDefinition(const std::string& name)
         Dialogs().Message(message, "Diduvuve", MsgButtons::Ok, MsgKind::Error);
         return false;
     };
-    std::string versionText = store_.ReadString(kAldl, "Version", "0");
-    std::int32_t version = 0;
-    if (!TryStrToInt(versionText, version)) return refuse("'" + versionText + "' is not a valid integer value");
-    if (version > 1)
-        return refuse("Input file format requires version " + std::to_string(version) + " of this software.");
-    std::string wordsText = store_.ReadString(kAldl, "Words", "0");
-    std::int32_t words = 0;
-    if (!TryStrToInt(wordsText, words)) return refuse("'" + wordsText + "' is not a valid integer value");
-    if (words < 0 || words > kMaxWords) return refuse("'" + wordsText + "' is not a valid number of words");
+    TDefinition def;
+    std::string error;
+    if (!ReadDefinition(store_, def, error)) return refuse(error);
 
-    SetRowText(0, store_.ReadString(kAldl, "Header", "0"));
-    info_ = store_.ReadString(kAldl, "Info", kNoInfo);
+    auto setFields = [&](int row, const std::vector<std::string>& fields) {
+        const int n = std::min(static_cast<int>(fields.size()), ColCount());
+        for (int i = 0; i < n; ++i) SetCells(i, row, fields[static_cast<std::size_t>(i)]);
+    };
+    setFields(0, def.Header);
+    info_ = def.Info;
+    const int words = static_cast<int>(def.Words.size());
     SetRowCount(words + 2);
     for (int k = 1; k <= words; ++k) {
         // Cells the row text leaves out must not keep another document's data.
         EmptyRow(k);
-        SetRowText(k, store_.ReadString(kStream, WordKey(k), "0"));
+        setFields(k, def.Words[static_cast<std::size_t>(k - 1)]);
     }
     EmptyRow(words + 1);
     return true;

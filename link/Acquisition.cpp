@@ -6,8 +6,10 @@
 #include "definitions/Dialogs.h"
 #include "definitions/QtText.h"
 #include "link/AldlExchange.h"
+#include "link/FrameSource.h"
 #include "serilink/serilink.h"
 #include "ui/Main.h"
+#include "ui/StatusBar.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -24,11 +26,8 @@
 
 namespace {
 
-std::int64_t NowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
+// The stamps' clock, shared with the headless logger.
+std::int64_t NowMs() { return StampClockMs(); }
 
 std::string Text(const QLineEdit* e) { return Latin1Of(e->text()); }
 
@@ -99,6 +98,7 @@ void TfrmMain::btnPlayClick()
         playing = true;
     }
     memRecv->clear();
+    StatusBar1->StartRun();
     SetRunState(1);
     startTime = NowMs();
     running = true;
@@ -212,19 +212,21 @@ bool TfrmMain::DoAldlPacket()
     std::int32_t stamp = 0;
     if (playing) {
         if (!playFile.ReadLogLine(frame, count, stamp)) return false;
+        StatusBar1->Frame(count, false);
     } else {
         std::string request = Text(txtSend);
         if (request.empty()) {
             request = Text(txtRequest);
             txtSend->setText(Latin1(request));
         }
-        std::vector<std::string> requests;
-        if (request.find(',') == std::string::npos) requests.push_back(request);
-        else requests = SplitList(request);
-        if (requests.empty()) requests.emplace_back();
         const std::int64_t began = NowMs();
-        for (const std::string& r : requests) count = AldlExchange(r, chkEcho->isChecked(), frame.data(), FrameLast);
-        stamp = static_cast<std::int32_t>(NowMs() - startTime);
+        std::uint8_t header[3] = {};
+        const bool echo = chkEcho->isChecked();
+        const TLiveFrame live = ReadLiveFrame(SplitRequests(request), echo, frame, startTime, header);
+        count = live.Count;
+        stamp = live.Stamp;
+        StatusBar1->Frame(count, echo, count == -1 ? scErrText() : nullptr);
+        if (count > 0 && !ReplyChecksumOk(header, frame.data(), count)) StatusBar1->BadChecksum(stamp);
         if (linkKeeper.Exchanged(count, scErrCode(), scErrText(), began, NowMs())) {
             CloseComs();
             RawNote(memRecv, stamp, linkKeeper.LostText());

@@ -1,0 +1,102 @@
+#include "decode/WordDecode.h"
+
+#include <charconv>
+#include <cmath>
+
+void AppendNumberText(std::string& out, long double value)
+{
+    char buf[32];
+    // 2^40: far inside the 64-bit mantissa, so the integer steps below are exact.
+    constexpr long double kFast = 1099511627776.0L;
+    const bool neg = value < 0;
+    const long double a = neg ? -value : value;
+    if (a < kFast) { // false for NaN
+        // llrintl rounds in the current (nearest) mode without touching the control word.
+        const long long nearest = std::llrint(a);
+        if (static_cast<long double>(nearest) == a) {
+            if (neg && nearest != 0) out += '-';
+            const auto r = std::to_chars(buf, buf + sizeof buf, nearest);
+            out.append(buf, r.ptr);
+            return;
+        }
+        const bool small = a < 1;
+        const long long scale = small ? 10000 : 100;
+        const long double scaled = a * static_cast<long double>(scale);
+        const long long n = std::llrint(scaled);
+        const long double rest = scaled - static_cast<long double>(n);
+        // Near a tie the exact binary value decides. A binary value lies
+        // exactly on a tie only as an odd number of 1/8 (two decimals) or 1/32
+        // (four); then the product was exact and llrint rounded it to even, as
+        // NumberToText rounds. Anything else close to a tie is left to it.
+        bool clear = rest < 0.5L - 1e-6L && rest > -0.5L + 1e-6L;
+        if (rest == 0.5L || rest == -0.5L) {
+            const long double eighths = a * (small ? 32.0L : 8.0L);
+            const long long j = std::llrint(eighths);
+            clear = static_cast<long double>(j) == eighths && (j & 1) != 0;
+        }
+        if (clear) {
+            if (neg) out += '-';
+            const auto r = std::to_chars(buf, buf + sizeof buf, n / scale);
+            out.append(buf, r.ptr);
+            out += '.';
+            long long digits = n % scale;
+            const int width = small ? 4 : 2;
+            char text[4];
+            for (int i = width - 1; i >= 0; --i) {
+                text[i] = static_cast<char>('0' + digits % 10);
+                digits /= 10;
+            }
+            out.append(text, static_cast<std::size_t>(width));
+            return;
+        }
+    }
+    out += NumberToText(value);
+}
+
+int FlagIndex(const TDisplay& d, long double value)
+{
+    const long double n = static_cast<long double>(d.Flags.size());
+    // Written so that a NaN value also has no text.
+    if (!(value >= 0 && value < n)) return -1;
+    // Rounded half to even, as nearbyint does in the default mode.
+    const long long index = std::llrint(value);
+    return static_cast<long double>(index) < n ? static_cast<int>(index) : -1;
+}
+
+const std::string& FlagText(const TDisplay& d, long double value)
+{
+    static const std::string none = "?";
+    const int i = FlagIndex(d, value);
+    return i < 0 ? none : d.Flags[static_cast<std::size_t>(i)];
+}
+
+void DecodeWords(const TAldl& aldl, const FrameBuffer& frame, TFrameResult& out, bool texts)
+{
+    const int count = aldl.Count();
+    out.Words.resize(static_cast<std::size_t>(count));
+    for (auto& chart : out.Feed) chart.fill(FeedNoValue);
+    out.FirstUnread = -1;
+    for (int i = 0; i < count; ++i) {
+        const TDisplay& d = aldl.Items(i);
+        TWordResult& w = out.Words[static_cast<std::size_t>(i)];
+        if (d.StartByte < 1 || d.StartByte > FrameLast + 1) {
+            w = TWordResult{};
+            if (out.FirstUnread < 0) out.FirstUnread = i;
+            continue;
+        }
+        w.Read = true;
+        w.Raw = RawWord(frame.data(), FrameLast, d.StartByte, d.StartBit, d.Bits);
+        w.Value = static_cast<long double>(w.Raw) * d.Factor + d.Offset;
+        w.Below = w.Value < d.Amin;
+        w.Above = w.Value > d.Amax;
+        if (d.Display == DisplayKind::Flag) {
+            if (texts) w.Text = FlagText(d, w.Value);
+            else w.Text.clear();
+            continue;
+        }
+        w.Text.clear();
+        if (texts) AppendNumberText(w.Text, w.Value);
+        if (out.FirstUnread < 0 && d.Chart >= 1 && d.Chart <= 3 && d.Series >= 1 && d.Series <= 4)
+            out.Feed[static_cast<std::size_t>(d.Chart - 1)][static_cast<std::size_t>(d.Series - 1)] = w.Value;
+    }
+}
