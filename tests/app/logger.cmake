@@ -1,0 +1,6 @@
+diduvuve_gtest(test_logger SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_logger.cpp
+  ${PROJECT_SOURCE_DIR}/tools/ecmsim/EngineModel.cpp
+  LIBS link_log definitions_core decode ecmsim_harness TIMEOUT 180)
+target_compile_definitions(test_logger PRIVATE LOGGER_PATH="$<TARGET_FILE:diduvuve-logger>"
+  EXAMPLES_DIR="${PROJECT_SOURCE_DIR}/examples")
+add_dependencies(test_logger diduvuve-logger)
