@@ -10,14 +10,19 @@
 #include "serilink/serilink.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -100,20 +105,35 @@ std::string StartName(const std::string& dir, std::time_t when)
     return name;
 }
 
-// The log file, synced at most a second after a line so a power cut loses
-// at most that second.
+// The log file. Lines go to the system as they are written; a helper thread
+// syncs the file once its oldest unsynced line is half a second old, even
+// while an exchange blocks, so a power cut loses at most the last second.
 class BlackBox {
 public:
-    ~BlackBox() { Close(); }
+    BlackBox() : syncer_([this] { SyncLoop(); }) {}
+    ~BlackBox()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        syncer_.join();
+        Close();
+    }
 
     bool Create(const std::string& name, std::string& error)
     {
         Close();
+        errno = 0;
         if (!writer_.Create(name)) {
             error = std::strerror(errno ? errno : EIO);
             return false;
         }
-        syncFd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            syncFd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        }
         // The new name itself must survive a power cut too.
         const std::string::size_type slash = name.rfind('/');
         const std::string dir = slash == std::string::npos ? "." : name.substr(0, slash ? slash : 1);
@@ -122,26 +142,19 @@ public:
             ::fsync(d);
             ::close(d);
         }
-        unsyncedSince_ = -1;
         return true;
     }
 
-    void Write(std::int32_t stamp, const FrameBuffer& frame, int count, std::int64_t nowMs)
+    void Write(std::int32_t stamp, const FrameBuffer& frame, int count)
     {
         writer_.WriteLogLine(stamp, frame.data(), count);
-        if (unsyncedSince_ < 0) unsyncedSince_ = nowMs;
-    }
-
-    // Syncs when the oldest line not yet on the disk is `ageMs` old.
-    void SyncIfDue(std::int64_t nowMs, std::int64_t ageMs)
-    {
-        if (unsyncedSince_ < 0 || nowMs - unsyncedSince_ < ageMs) return;
-        if (syncFd_ >= 0) ::fdatasync(syncFd_);
-        unsyncedSince_ = -1;
+        std::int64_t none = -1;
+        unsyncedSince_.compare_exchange_strong(none, StampClockMs());
     }
 
     void Close()
     {
+        std::lock_guard<std::mutex> lock(mutex_);
         writer_.Close(); // syncs
         if (syncFd_ >= 0) ::close(syncFd_);
         syncFd_ = -1;
@@ -151,9 +164,25 @@ public:
     const std::string& Name() const { return writer_.Name(); }
 
 private:
+    void SyncLoop()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!quit_) {
+            wake_.wait_for(lock, std::chrono::milliseconds(100));
+            const std::int64_t since = unsyncedSince_;
+            if (since < 0 || StampClockMs() - since < 500 || syncFd_ < 0) continue;
+            unsyncedSince_ = -1;
+            ::fdatasync(syncFd_);
+        }
+    }
+
     TLogWriter writer_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool quit_ = false;
     int syncFd_ = -1;
-    std::int64_t unsyncedSince_ = -1;
+    std::atomic<std::int64_t> unsyncedSince_{-1};
+    std::thread syncer_;
 };
 
 // Once a second on a terminal (one line rewritten in place), else every ten seconds.
@@ -333,7 +362,7 @@ int main(int argc, char** argv)
                 const TLiveFrame f = ReadLiveFrame(requests, echo, frame, startMs);
                 now = StampClockMs();
                 if (f.Count >= 0) {
-                    box.Write(f.Stamp, frame, f.Count, now);
+                    box.Write(f.Stamp, frame, f.Count);
                     ++good;
                 } else if (f.Count >= -5) {
                     ++failed[-f.Count - 1];
@@ -354,7 +383,6 @@ int main(int argc, char** argv)
                     waiting = "waiting for " + portName + ": " + error;
                 }
             }
-            box.SyncIfDue(now, 500);
             if (now - lastReport >= 1000) {
                 rate = static_cast<double>(good - goodAtReport) * 1000.0 / static_cast<double>(now - lastReport);
                 goodAtReport = good;
@@ -366,7 +394,7 @@ int main(int argc, char** argv)
             }
             if (o.frames > 0 && good >= o.frames) break;
             // The window's interval between requests; while the link is lost,
-            // the keeper's pace of reopen tries. Slices keep syncs and reports on time.
+            // the keeper's pace of reopen tries. Slices keep the reports on time.
             std::int64_t wait = std::max<std::int64_t>(portOpen ? interval : 0, keeper.WaitMs(now));
             if (wait == 0) {
                 if (pause(0)) break;
@@ -376,7 +404,6 @@ int main(int argc, char** argv)
                 const std::int64_t slice = std::min<std::int64_t>(wait, 200);
                 if (pause(slice)) break;
                 wait -= slice;
-                box.SyncIfDue(StampClockMs(), 500);
             }
         }
     } catch (const std::exception& e) {
