@@ -86,10 +86,13 @@ ReadResult ReadWhole(const std::string& name, std::string& data)
         if (data.size() > TLxPersist::MaxFileSize) result = ReadResult::TooLarge;
     }
     ::close(fd);
-    if (result == ReadResult::Ok) {
-        const auto ends = static_cast<std::size_t>(std::count(data.begin(), data.end(), '\n'));
-        const std::size_t lines = ends + (!data.empty() && data.back() != '\n' ? 1 : 0);
-        if (lines > TLxPersist::MaxLines) result = ReadResult::TooLarge;
+    // Lines are counted and measured in one pass over the bytes.
+    std::size_t lines = 0;
+    for (std::size_t b = 0; result == ReadResult::Ok && b < data.size(); ++lines) {
+        const void* lf = std::memchr(data.data() + b, '\n', data.size() - b);
+        const std::size_t e = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data.data()) : data.size();
+        if (e - b > TLxPersist::MaxLineLength || lines >= TLxPersist::MaxLines) result = ReadResult::TooLarge;
+        b = e + 1;
     }
     return result;
 }
@@ -217,8 +220,9 @@ bool TLxPersist::Load(const std::string& file, bool quiet)
     case ReadResult::Ok: break;
     case ReadResult::CantRead: return false;
     case ReadResult::TooLarge:
-        LoadError = "File " + file + " is too large to be read (the limit is " +
-                    std::to_string(MaxFileSize >> 20) + " MiB and " + std::to_string(MaxLines) + " lines).";
+        LoadError = "File " + file + " is too large to be read (the limits are " + std::to_string(MaxFileSize >> 20) +
+                    " MiB, " + std::to_string(MaxLines) + " lines and " + std::to_string(MaxLineLength) +
+                    " characters in a line).";
         if (!quiet) Dialogs().Message(LoadError, "Diduvuve", MsgButtons::Ok, MsgKind::Error);
         return false;
     }

@@ -12,8 +12,11 @@ public:
     // A definition of the most words the window takes is under 2 MiB and
     // 10,010 lines, a settings file a few KiB: a larger file is refused
     // unread, which keeps memory (about twice its size) and look-ups bounded.
+    // A row with every flag name a byte can have is under 8 KiB; a longer
+    // line would take the window seconds to draw in a cell or message.
     static constexpr std::uint64_t MaxFileSize = std::uint64_t{16} << 20;
     static constexpr std::size_t MaxLines = std::size_t{1} << 14;
+    static constexpr std::size_t MaxLineLength = std::size_t{1} << 16;
 
     std::vector<std::string> Lines; // without line ends
     std::string FileName;           // empty = none

@@ -155,7 +155,9 @@ TEST(Persist, AFileTooLargeToBeRealIsRefusedUnreadAndSaidOnce)
     EXPECT_EQ(p.Lines, Lines{"kept"});
     EXPECT_TRUE(p.FileName.empty());
     ASSERT_EQ(dialogs.Messages().size(), 1u);
-    EXPECT_EQ(dialogs.Messages()[0], "File " + big + " is too large to be read (the limit is 16 MiB and 16384 lines).");
+    EXPECT_EQ(dialogs.Messages()[0], "File " + big +
+                                         " is too large to be read (the limits are 16 MiB, 16384 lines and 65536 "
+                                         "characters in a line).");
     EXPECT_EQ(p.LoadError, dialogs.Messages()[0]);
 
     // The line limit counts lines, not line ends.
@@ -168,6 +170,13 @@ TEST(Persist, AFileTooLargeToBeRealIsRefusedUnreadAndSaidOnce)
     EXPECT_FALSE(p.LoadFile(many));
     EXPECT_EQ(p.Lines.size(), TLxPersist::MaxLines);
     EXPECT_EQ(dialogs.Messages().size(), 2u);
+    // A line may hold at most MaxLineLength bytes, a CR before its LF included.
+    WriteBytes(many, "[A]\r\nW1=" + std::string(TLxPersist::MaxLineLength - 3, 'x') + "\r\n");
+    EXPECT_FALSE(p.LoadFile(many));
+    WriteBytes(many, "[A]\r\nW1=" + std::string(TLxPersist::MaxLineLength - 4, 'x') + "\r\n");
+    ASSERT_TRUE(p.LoadFile(many));
+    EXPECT_EQ(p.ReadString("[A]", "W1", "").size(), TLxPersist::MaxLineLength - 4);
+    EXPECT_EQ(dialogs.Messages().size(), 3u);
 
     // Re-reading its own file that has grown meanwhile fails without a box.
     WriteBytes(many, "[A]\nK=v\n");
@@ -175,7 +184,7 @@ TEST(Persist, AFileTooLargeToBeRealIsRefusedUnreadAndSaidOnce)
     ASSERT_EQ(::truncate(many.c_str(), 17 << 20), 0);
     EXPECT_FALSE(p.ReloadFile());
     EXPECT_EQ(p.Lines, (Lines{"[A]", "K=v"}));
-    EXPECT_EQ(dialogs.Messages().size(), 2u);
+    EXPECT_EQ(dialogs.Messages().size(), 3u);
     EXPECT_FALSE(p.LoadError.empty());
 }
 
