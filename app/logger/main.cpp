@@ -411,6 +411,8 @@ int main(int argc, char** argv)
         status = 1;
     }
     if (portOpen) scDone();
+    now = StampClockMs();
+    if (lastReport == startMs && now > startMs) rate = static_cast<double>(good) * 1000.0 / static_cast<double>(now - startMs);
     report.Line(statusText());
     report.Finish();
     box.Close();
