@@ -156,6 +156,21 @@ private slots:
         QVERIFY(dialogs->Messages().empty());
     }
 
+    // The last lines of a run reach the disk although no line follows them.
+    void lastLinesAreSyncedAfterStop()
+    {
+        EcmSim sim({"--no-pace", "--quiet"});
+        dialogs->QueueFile(Tmp("last.alg"));
+        w->Logging1Click();
+        const std::int64_t t0 = Ms();
+        Drive([this] { w->btnRecordClick(); }, [&] {
+            if (Ms() - t0 > 300) w->btnStopClick();
+        });
+        QVERIFY(w->logFile.IsOpen() && w->logFile.Unsynced());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->logFile.Unsynced(), 1000);
+        w->Logging1Click();
+    }
+
     void pauseAndStopAnswerWhileWaiting()
     {
         auto sim = std::make_unique<EcmSim>(std::vector<std::string>{"--no-pace", "--quiet", "--hangup-after", "3"});
