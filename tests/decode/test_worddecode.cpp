@@ -28,7 +28,7 @@ TEST(NumberText, SameTextAsNumberToText)
     // Exact ties (odd eighths, odd 32nds), values just beside them, signs, and the slow cases.
     std::vector<long double> values = {0, -0.0L, 1, -1, 35, 35.75L, -0.25L, 0.125L, 0.375L, -2.625L, 8110.875L,
                                        0.03125L, -0.09375L, 0.00005L, 0.99999L, -0.99999L, 0.999951L, 1e15L,
-                                       -3e14L + 0.5L, 1099511627775.5L, 1e-30L,
+                                       -3e14L + 0.5L, 1099511627775.5L, 1e-30L, -1e-30L, -0.00005L, -0.99995L,
                                        std::numeric_limits<long double>::infinity(),
                                        std::numeric_limits<long double>::quiet_NaN()};
     for (int j = -4000; j <= 4000; ++j) values.push_back(j / 32.0L);
