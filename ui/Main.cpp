@@ -1,15 +1,18 @@
 #include "ui/Main.h"
 
 #include "definitions/Dialogs.h"
+#include "definitions/QtText.h"
 #include "definitions/Sgrid.h"
 #include "ui/Companions.h"
 #include "ui/QtDialogs.h"
+#include "ui/StatusBar.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -80,7 +83,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
     BuildToolBar();
     BuildPages();
     BuildChartMenu();
-    resize(780, 580);
+    BuildStatusBar();
+    resize(780, DefaultHeight());
 
     // Start-up state.
     setWindowTitle(MainTitle);
@@ -375,6 +379,25 @@ std::int32_t TfrmMain::rawByte(const std::uint8_t* buf, int last, std::int32_t s
                                std::int32_t bits) const
 {
     return RawWord(buf, last, startByte, startBit, bits);
+}
+
+int TfrmMain::DefaultHeight() const { return 580 + StatusBar1->sizeHint().height(); }
+
+void TfrmMain::BuildStatusBar()
+{
+    StatusBar1 = new TLxStatusBar(this);
+    setStatusBar(StatusBar1);
+    StatusBar1->SetRunSource([this] {
+        TLxStatusBar::Run run;
+        auto fileName = [](const std::string& path) { return QFileInfo(QString::fromLocal8Bit(path)).fileName(); };
+        if (!playing && !reading) run.state = "Idle";
+        else if (!running) run.state = "Paused";
+        else if (playing) run.state = "Replaying " + fileName(playFile.Name());
+        else run.state = "Reading COM" + QString::number(StrToIntDef(Latin1Of(txtCom->text()), 1));
+        if (reading && linkKeeper.Lost()) run.state += ", link lost";
+        if (logFile.IsOpen()) run.recording = fileName(logFile.Name());
+        return run;
+    });
 }
 
 void TfrmMain::SetRunState(int state)

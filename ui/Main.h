@@ -26,6 +26,7 @@ class QToolBar;
 class QToolButton;
 class QPushButton;
 class TLxSgrid;
+class TLxStatusBar;
 class TfrmGridLines;
 
 extern const char* const MainTitle; // "ALDL 8192 baud Analyser"
@@ -126,6 +127,7 @@ public:
             *Series1color = nullptr, *Series2color = nullptr, *Series3color = nullptr, *Series4color = nullptr,
             *Backgroundcolor = nullptr;
     QPlainTextEdit* memRecv = nullptr;
+    TLxStatusBar* StatusBar1 = nullptr;
     QMenu *File1 = nullptr, *View1 = nullptr, *Aldl1 = nullptr, *Help1 = nullptr;
     QAction *New1 = nullptr, *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Exit1 = nullptr;
     QAction *Editor1 = nullptr, *Stream1 = nullptr, *Charts1 = nullptr, *Malf1 = nullptr,
@@ -163,6 +165,9 @@ private:
     void BuildToolBar();
     void BuildPages();
     void BuildChartMenu();
+    void BuildStatusBar();
+    // 580 for the pages, plus the status bar below them.
+    int DefaultHeight() const;
     void SetChartHeights(int split1, int split2);
     void PickChartColor(void (TLxChartColors::*set)(std::uint32_t), std::uint32_t (TLxChartColors::*get)() const);
     QWidget* BuildEditorPage();

@@ -154,7 +154,7 @@ bool TfrmMain::ReadSettings()
     move(left, top);
     // Never larger than the desktop: a huge stored size would only cost memory.
     const int width = read.Int(Form, "Width", "780");
-    const int height = read.Int(Form, "Height", "580");
+    const int height = read.Int(Form, "Height", std::to_string(DefaultHeight()).c_str());
     resize(limit(width, avail.width()), limit(height, avail.height()));
     const std::string state = Settings.ReadString(Form, "State", "Normal");
     if (state == "Normal" || state == "Minimized")

@@ -1,0 +1,90 @@
+#include "ui/StatusBar.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+
+namespace {
+
+std::int64_t Now()
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid()) clock.start();
+    return clock.elapsed();
+}
+
+QLabel* Field(QStatusBar* bar, const char* name, bool permanent)
+{
+    auto* l = new QLabel(bar);
+    l->setObjectName(name);
+    if (permanent) bar->addPermanentWidget(l);
+    else bar->addWidget(l, 1);
+    return l;
+}
+
+void SetText(QLabel* l, const QString& text)
+{
+    if (l->text() != text) l->setText(text);
+}
+
+} // namespace
+
+TLxStatusBar::TLxStatusBar(QWidget* parent) : QStatusBar(parent)
+{
+    setObjectName("StatusBar1");
+    setSizeGripEnabled(false);
+    lblState = Field(this, "lblState", false);
+    lblHint = Field(this, "lblHint", false);
+    lblHint->setStyleSheet("color: #a00000");
+    lblRecording = Field(this, "lblRecording", true);
+    lblRate = Field(this, "lblRate", true);
+    lblGood = Field(this, "lblGood", true);
+    lblFailed = Field(this, "lblFailed", true);
+    lblChecksum = Field(this, "lblChecksum", true);
+    stats_.Start(Now());
+    connect(&timer_, &QTimer::timeout, this, &TLxStatusBar::Refresh);
+    timer_.start(250);
+    Refresh();
+}
+
+void TLxStatusBar::StartRun()
+{
+    stats_.Start(Now());
+    lastLinkText_.clear();
+    Refresh();
+}
+
+void TLxStatusBar::Frame(int result, bool echo, const char* linkText)
+{
+    stats_.Frame(result, echo, Now());
+    if (result == -1 && linkText) lastLinkText_ = QString::fromLocal8Bit(linkText);
+}
+
+void TLxStatusBar::BadChecksum(std::int32_t stamp) { stats_.BadChecksum(stamp); }
+
+void TLxStatusBar::Refresh()
+{
+    const Run run = source_ ? source_() : Run{"Idle", {}};
+    SetText(lblState, run.state);
+    SetText(lblRecording, run.recording.isEmpty() ? QString() : "Recording " + run.recording);
+    lblRecording->setVisible(!run.recording.isEmpty());
+    SetText(lblRate, QString::number(stats_.Rate(Now()), 'f', 1) + " frames/s");
+    SetText(lblGood, "Good " + QString::number(stats_.Good()));
+    SetText(lblFailed, "Failed " + QString::number(stats_.Failed()));
+    SetText(lblChecksum, "Bad checksum " + QString::number(stats_.BadChecksums()));
+    SetText(lblHint, QString::fromLatin1(LinkHintText(stats_.Hint())));
+
+    static const char* const kinds[] = {nullptr, "Request was not echoed.", "Expected echo did not occur.",
+                                        "Reply header was not received.", "Header contained invalid length."};
+    QString tip;
+    for (int k = 1; k <= TLinkStats::Kinds; ++k) {
+        QString name = k == 1 ? (lastLinkText_.isEmpty() ? QString("Serial link error") : lastLinkText_)
+                              : QString::fromLatin1(kinds[k - 1]);
+        if (k > 1) tip += '\n';
+        tip += name + ": " + QString::number(stats_.FailedOf(-k));
+    }
+    if (lblFailed->toolTip() != tip) lblFailed->setToolTip(tip);
+    const QString sumTip = stats_.BadChecksums() == 0
+        ? QString("Every reply's checksum added up")
+        : QString("Last bad checksum at stamp %1").arg(stats_.LastBadStamp(), 6, 10, QChar('0'));
+    if (lblChecksum->toolTip() != sumTip) lblChecksum->setToolTip(sumTip);
+}
