@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 void AppendNumberText(std::string& out, long double value)
 {
@@ -11,11 +12,16 @@ void AppendNumberText(std::string& out, long double value)
     const bool neg = value < 0;
     const long double a = neg ? -value : value;
     if (a < kFast) { // false for NaN
-        // llrintl rounds in the current (nearest) mode without touching the control word.
-        const long long nearest = std::llrint(a);
-        if (static_cast<long double>(nearest) == a) {
-            if (neg && nearest != 0) out += '-';
-            const auto r = std::to_chars(buf, buf + sizeof buf, nearest);
+        // Adding and taking away 2^(digits-1) rounds to a whole number without a call.
+        constexpr long double kRound = [] {
+            long double r = 1;
+            for (int i = 1; i < std::numeric_limits<long double>::digits; ++i) r *= 2;
+            return r;
+        }();
+        if ((a + kRound) - kRound == a) {
+            if (neg && a != 0) out += '-';
+            // llrintl rounds in the current (nearest) mode without touching the control word.
+            const auto r = std::to_chars(buf, buf + sizeof buf, std::llrint(a));
             out.append(buf, r.ptr);
             return;
         }
@@ -36,10 +42,19 @@ void AppendNumberText(std::string& out, long double value)
         }
         if (clear) {
             if (neg) out += '-';
-            const auto r = std::to_chars(buf, buf + sizeof buf, n / scale);
+            // Most values fit 32 bits, where division is cheap.
+            long long whole, digits;
+            if (n < 4294967296LL) {
+                const auto u = static_cast<std::uint32_t>(n), sc = static_cast<std::uint32_t>(scale);
+                whole = u / sc;
+                digits = u % sc;
+            } else {
+                whole = n / scale;
+                digits = n % scale;
+            }
+            const auto r = std::to_chars(buf, buf + sizeof buf, whole);
             out.append(buf, r.ptr);
             out += '.';
-            long long digits = n % scale;
             const int width = small ? 4 : 2;
             char text[4];
             for (int i = width - 1; i >= 0; --i) {

@@ -82,7 +82,9 @@ void TCsvExport::AppendLine(std::string& out, std::int32_t stamp, const FrameBuf
             out.append(buf, r.ptr);
         } else if (d.Display == DisplayKind::Flag) {
             const auto& fields = flagFields_[static_cast<std::size_t>(i)];
-            const int k = FlagIndex(d, w.Value);
+            // A whole value (factor 1, offset 0) picks its text directly.
+            const int n = static_cast<int>(fields.size()) - 1;
+            const int k = w.Value == static_cast<long double>(w.Raw) ? (w.Raw < n ? w.Raw : -1) : FlagIndex(d, w.Value);
             out += fields[k < 0 ? fields.size() - 1 : static_cast<std::size_t>(k)];
         } else {
             // Number texts are plain ASCII without commas: no quoting needed.
