@@ -56,7 +56,8 @@ foreach(size 16 32 48 64 128 256)
 endforeach()
 
 # Examples and documents.
-file(GLOB example_files ${PROJECT_SOURCE_DIR}/examples/*.ald ${PROJECT_SOURCE_DIR}/examples/*.rules)
+file(GLOB example_files ${PROJECT_SOURCE_DIR}/examples/*.ald ${PROJECT_SOURCE_DIR}/examples/*.rules
+     ${PROJECT_SOURCE_DIR}/examples/*.service)
 install(FILES ${example_files} DESTINATION ${CMAKE_INSTALL_DATADIR}/diduvuve/examples)
 install(FILES ${data}/copyright DESTINATION ${docdir})
 configure_file(${data}/changelog ${CMAKE_BINARY_DIR}/changelog.Debian @ONLY)
