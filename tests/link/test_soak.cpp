@@ -134,7 +134,9 @@ private slots:
               memStart / 1048576.0, memBase / 1048576.0, baselineAt / 1000.0, memEnd / 1048576.0,
               static_cast<long long>(longest), longestAt / 1000.0);
 
-        const std::string diff = CompareLog(logged, expected);
+        long excused = 0;
+        const std::string diff = CompareLog(logged, expected, &excused);
+        qInfo("%ld good frames missing right after a stall of the simulator", excused);
         QVERIFY2(diff.empty(), diff.c_str());
         QVERIFY(expected.size() > 100);
         for (const char* kind : {"no-echo", "short-echo", "wrong-echo", "drop", "short", "length", "garbage"})

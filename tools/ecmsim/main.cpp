@@ -69,7 +69,9 @@ const char* const HelpText =
     "  --record FILE      append one line per answered request to FILE:\n"
     "                     \"<reply number> <kind> <reply bytes in hex>\", kind being\n"
     "                     good, the mixed fault, or \"fault\" for a fixed one; a\n"
-    "                     last line \"<n> hangup\" on a hang-up\n"
+    "                     last line \"<n> hangup\" on a hang-up, and \"<n> stall <ms>\"\n"
+    "                     when the simulator did not run for over 30 ms (its\n"
+    "                     replies around then may have come too late)\n"
     "\n"
     "  --quiet            no log of requests on standard error\n"
     "  --help             this text\n";
@@ -331,6 +333,11 @@ private:
     static constexpr const char* FaultNames[] = {"good", "no-echo", "short-echo", "wrong-echo",
                                                  "drop", "short", "length", "garbage"};
 
+    // a turn of the loop at least every TurnNs while recording; a turn later
+    // than StallNs is a stall
+    static constexpr std::int64_t TurnNs = 5000000;
+    static constexpr std::int64_t StallNs = 30000000;
+
     const Options& o_;
     LineEnd& end_;
     EngineModel model_;
@@ -493,8 +500,16 @@ int Simulator::Run()
 {
     sigset_t none;
     sigemptyset(&none);
+    std::int64_t lastTurn = NowNs();
     while (!stopRequested) {
         std::int64_t now = NowNs();
+        // A recorded run notes when this process did not get the processor
+        // for a while: a reply may then have come too late for the reader.
+        if (record_ && now - lastTurn > StallNs) {
+            std::fprintf(record_, "%ld stall %lld\n", replies_, static_cast<long long>((now - lastTurn) / 1000000));
+            std::fflush(record_);
+        }
+        lastTurn = now;
         if (!Flush(now)) {
             std::fprintf(stderr, "ecmsim: line write failed: %s\n", std::strerror(errno));
             return 1;
@@ -503,10 +518,12 @@ int Simulator::Run()
             break;
         timespec wait{};
         timespec* waitPtr = nullptr;
-        if (!queue_.empty()) {
-            std::int64_t left = DueOf(queue_.front()) - NowNs();
+        if (!queue_.empty() || record_) {
+            std::int64_t left = queue_.empty() ? TurnNs : DueOf(queue_.front()) - NowNs();
             if (left < 0)
                 left = 0;
+            if (record_ && left > TurnNs)
+                left = TurnNs; // wake often enough to notice a stall
             wait.tv_sec = left / 1000000000;
             wait.tv_nsec = left % 1000000000;
             waitPtr = &wait;
