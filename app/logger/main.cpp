@@ -6,6 +6,7 @@
 #include "link/AldlExchange.h"
 #include "link/FrameSource.h"
 #include "link/LinkKeeper.h"
+#include "link/LinkStats.h"
 #include "link/LogFile.h"
 #include "serilink/serilink.h"
 
@@ -327,7 +328,7 @@ int main(int argc, char** argv)
     }
 
     FrameBuffer frame{};
-    std::int64_t good = 0, goodAtReport = 0;
+    std::int64_t good = 0, goodAtReport = 0, badSums = 0;
     std::int64_t failed[5] = {0, 0, 0, 0, 0};
     std::int64_t lastReport = now, lastPeriodic = now;
     double rate = 0;
@@ -336,11 +337,11 @@ int main(int argc, char** argv)
         char text[512];
         std::snprintf(text, sizeof text,
                       "%.1f frames/s, %lld good; failed: %lld link, %lld echo differs, %lld no echo, "
-                      "%lld no header, %lld bad length; %s",
+                      "%lld no header, %lld bad length; %lld bad checksums; %s",
                       rate, static_cast<long long>(good), static_cast<long long>(failed[0]),
                       static_cast<long long>(failed[1]), static_cast<long long>(failed[2]),
                       static_cast<long long>(failed[3]), static_cast<long long>(failed[4]),
-                      BaseName(box.Name()).c_str());
+                      static_cast<long long>(badSums), BaseName(box.Name()).c_str());
         std::string s = text;
         if (!portOpen) s += "; " + waiting;
         return s;
@@ -359,9 +360,12 @@ int main(int argc, char** argv)
             }
             if (portOpen) {
                 const std::int64_t t0 = StampClockMs();
-                const TLiveFrame f = ReadLiveFrame(requests, echo, frame, startMs);
+                std::uint8_t header[3] = {};
+                const TLiveFrame f = ReadLiveFrame(requests, echo, frame, startMs, header);
                 now = StampClockMs();
                 if (f.Count >= 0) {
+                    // Logged all the same, as the window logs it; only counted.
+                    if (f.Count > 0 && !ReplyChecksumOk(header, frame.data(), f.Count)) ++badSums;
                     box.Write(f.Stamp, frame, f.Count);
                     ++good;
                 } else if (f.Count >= -5) {
