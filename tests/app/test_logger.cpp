@@ -1,4 +1,5 @@
-// The headless logger end to end against the simulated ECM.
+// The headless logger end to end against the simulated ECM, unpaced so a
+// busy machine never cuts a reply short.
 #include "decode/WordDecode.h"
 #include "definitions/Definition.h"
 #include "link/LogFile.h"
@@ -136,7 +137,7 @@ void PointCom(const std::string& configDir, int com, const std::string& device)
 TEST(Logger, WritesTheSimulatorsFramesAndTheWindowDecodesThemAlike)
 {
     TempDir dir;
-    EcmSim sim({"--seed", "5"}, 11);
+    EcmSim sim({"--seed", "5", "--no-pace"}, 11);
     Logger logger(dir, sim.ConfigDir(), {"--com", "11", "--out", dir.Path(), "--frames", "25", kDef});
     ASSERT_EQ(logger.Wait(20s), 0) << logger.Err();
     const auto logs = Logs(dir.Path());
@@ -183,7 +184,7 @@ TEST(Logger, WritesTheSimulatorsFramesAndTheWindowDecodesThemAlike)
 TEST(Logger, SigtermLeavesAWholeFileAndASecondLoggerIsRefused)
 {
     TempDir dir;
-    EcmSim sim({}, 12);
+    EcmSim sim({"--no-pace"}, 12);
     Logger first(dir, sim.ConfigDir(), {"--com", "12", "--out", dir.Path(), kDef});
     ASSERT_TRUE(WaitFor([&] { return Logs(dir.Path()).size() == 1 && Lines(Logs(dir.Path())[0]).size() >= 5; }, 15s))
         << first.Err();
@@ -213,7 +214,7 @@ TEST(Logger, WaitsForALostLinkAndLogsOnInTheSameFile)
     std::vector<std::string> logs;
     std::size_t before = 0;
     {
-        EcmSim first({"--hangup-after", "8"}, 13);
+        EcmSim first({"--no-pace", "--hangup-after", "8"}, 13);
         PointCom(config, 13, first.Device());
         Logger logger(dir, config, {"--com", "13", "--out", dir.Path(), kDef});
         ASSERT_EQ(first.WaitExit(15000), 0);
@@ -232,7 +233,7 @@ TEST(Logger, WaitsForALostLinkAndLogsOnInTheSameFile)
         EXPECT_LT(logger.CpuSeconds() - cpu0, 0.1);
         ASSERT_EQ(logger.Wait(0ms), -1) << logger.Err();
 
-        EcmSim second({}, 13);
+        EcmSim second({"--no-pace"}, 13);
         PointCom(config, 13, second.Device());
         EXPECT_TRUE(WaitFor([&] { return Lines(logs[0]).size() >= before + 5; }, 15s)) << logger.Err();
         kill(logger.Pid(), SIGTERM);
