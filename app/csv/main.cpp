@@ -55,6 +55,14 @@ std::string LogProblem(const std::string& name)
     return {};
 }
 
+// Whether both names lead to one existing file (opening the output would empty the input).
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa {}, sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -97,6 +105,8 @@ int main(int argc, char** argv)
     if (!log.Open(logName)) return Fail(logName, "cannot be opened");
 
     std::FILE* out = stdout;
+    if (!outName.empty() && (SameFile(outName, logName) || SameFile(outName, defName)))
+        return Fail(outName, "is one of the input files; nothing was written");
     if (!outName.empty()) {
         out = std::fopen(outName.c_str(), "wb");
         if (!out) return Fail(outName, std::strerror(errno));

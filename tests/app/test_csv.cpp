@@ -110,6 +110,10 @@ TEST(CsvProgram, WritesOneLinePerLogLineAndReportsErrors)
     EXPECT_EQ(r.out, "");
     EXPECT_NE(ReadBytes(dir.File("out.csv")).find("0.100,279,"), std::string::npos);
 
+    const std::string before = ReadBytes(log);
+    r = RunCsv(dir, def + " " + log + " " + dir.Path() + "/./run.alg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(ReadBytes(log), before); // the log is never emptied by its own export
     r = RunCsv(dir, def + " " + dir.File("missing.alg"));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "diduvuve-csv: " + dir.File("missing.alg") + ": No such file or directory\n");
