@@ -2,6 +2,7 @@
 // "Read Serial ALDL" run of the window with the same definition would, and
 // writes every good frame to an .alg log the window can replay.
 #include "decode/Errors.h"
+#include "decode/Hex.h"
 #include "definitions/Definition.h"
 #include "link/AldlExchange.h"
 #include "link/FrameSource.h"
@@ -42,7 +43,8 @@ const char* const kUsage =
     "\n"
     "  --com N          use serial port COMN instead of the definition's\n"
     "  --out DIR        write logs into DIR (default: the current directory)\n"
-    "  --rotate MIN     start a new log every MIN minutes (stamps carry on)\n"
+    "  --rotate MIN     start a new log every MIN minutes (stamps carry on;\n"
+    "                   a fraction such as 0.5 is allowed)\n"
     "  --frames N       stop after N good frames\n"
     "  --help           this text\n"
     "  --version        the program's version\n";
@@ -252,8 +254,11 @@ int main(int argc, char** argv)
             if (!value(v) || v.empty()) return Usage("--out needs a folder");
             o.outDir = v;
         } else if (a == "--rotate") {
-            if (!value(v) || !PositiveNumber(v, 10 * 365 * 24 * 60, n)) return Usage("--rotate needs minutes");
-            o.rotateMs = n * 60000;
+            // Minutes, a fraction allowed ("0.5"), at least a second's worth.
+            long double minutes = 0;
+            if (!value(v) || !TryFloatFromText(v, minutes) || !(minutes >= 1.0L / 60 && minutes <= 1e7L))
+                return Usage("--rotate needs minutes");
+            o.rotateMs = static_cast<std::int64_t>(minutes * 60000);
         } else if (a == "--frames") {
             if (!value(v) || !PositiveNumber(v, 1000000000000LL, n)) return Usage("--frames needs a count");
             o.frames = n;

@@ -207,6 +207,34 @@ TEST(Logger, SigtermLeavesAWholeFileAndASecondLoggerIsRefused)
     EXPECT_EQ(Logs(dir.Path()).size(), 1u);
 }
 
+TEST(Logger, RotatesFilesWithStampsCarryingOn)
+{
+    TempDir dir;
+    EcmSim sim({"--no-pace"}, 15);
+    Logger logger(dir, sim.ConfigDir(), {"--com", "15", "--out", dir.Path(), "--rotate", "0.02", kDef});
+    ASSERT_TRUE(WaitFor([&] { return Logs(dir.Path()).size() >= 3; }, 20s)) << logger.Err();
+    kill(logger.Pid(), SIGTERM);
+    ASSERT_EQ(logger.Wait(10s), 0) << logger.Err();
+    // In the order they were written (two in one second get a suffix).
+    std::vector<std::vector<std::string>> files;
+    for (const auto& log : Logs(dir.Path())) {
+        files.push_back(Lines(log));
+        EXPECT_FALSE(files.back().empty()) << log;
+    }
+    auto first = [](const std::vector<std::string>& f) { return f.empty() ? -1L : std::stol(f[0]); };
+    std::sort(files.begin(), files.end(), [&](const auto& a, const auto& b) { return first(a) < first(b); });
+    std::int32_t last = -1;
+    for (const auto& lines : files) {
+        for (const auto& line : lines) {
+            FrameBuffer f{};
+            std::int32_t stamp = 0;
+            ParseLogLine(line, f, stamp);
+            EXPECT_GT(stamp, last) << line;
+            last = stamp;
+        }
+    }
+}
+
 TEST(Logger, WaitsForALostLinkAndLogsOnInTheSameFile)
 {
     TempDir dir;
@@ -276,7 +304,7 @@ TEST(Logger, BadUsageAndFiles)
     EXPECT_EQ(missing.Err(), "diduvuve-logger: " + dir.File("missing.ald") + ": No such file or directory\n");
     Logger badOut(dir, dir.Path(), {"--out", dir.File("nowhere"), kDef});
     EXPECT_EQ(badOut.Wait(10s), 1);
-    Logger badRotate(dir, dir.Path(), {"--rotate", "0", kDef});
+    Logger badRotate(dir, dir.Path(), {"--rotate", "0.001", kDef});
     EXPECT_EQ(badRotate.Wait(10s), 2);
     EXPECT_TRUE(Logs(dir.Path()).empty());
 }
