@@ -467,8 +467,8 @@ bool TLxSgrid::NameCellEvent(QEvent* event)
     auto* me = static_cast<QMouseEvent*>(event);
     QHeaderView* v = verticalHeader();
     int y = static_cast<int>(me->position().y());
-    int section = v->logicalIndexAt(y);
     int x = static_cast<int>(me->position().x());
+    int section = v->logicalIndexAt(y);
     // The Name column is sized by dragging its right edge, like the others.
     const bool atEdge = x >= v->viewport()->width() - 4;
     if (sizingName_) {
