@@ -16,6 +16,7 @@ QLabel* Field(QStatusBar* bar, const char* name, bool permanent)
 {
     auto* l = new QLabel(bar);
     l->setObjectName(name);
+    l->setContentsMargins(6, 0, 6, 0);
     if (permanent) bar->addPermanentWidget(l);
     else bar->addWidget(l, 1);
     return l;
