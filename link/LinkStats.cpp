@@ -90,7 +90,7 @@ double TLinkStats::Rate(std::int64_t nowMs) const
     std::int64_t sum = 0;
     for (int i = 0; i < Slots; ++i) {
         const std::int64_t abs = slotIndex_ - i;
-        if (abs > index - Slots && abs <= index) sum += slots_[abs % Slots];
+        if (abs >= 0 && abs > index - Slots && abs <= index) sum += slots_[abs % Slots];
     }
     const std::int64_t span = std::min<std::int64_t>(Slots * SlotMs, nowMs - start_);
     if (span <= 0) return 0.0;

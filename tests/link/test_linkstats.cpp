@@ -34,6 +34,9 @@ TEST(LinkStats, RateOverTheLastTwoSeconds)
 {
     TLinkStats s;
     s.Start(0);
+    s.Frame(60, false, 50);
+    EXPECT_NEAR(s.Rate(100), 10.0, 0.1); // the first tenth of a second
+    s.Start(0);
     for (int t = 0; t < 4000; t += 100) s.Frame(60, false, t); // 10 per second
     EXPECT_NEAR(s.Rate(3999), 10.0, 0.6);
     EXPECT_NEAR(s.Rate(5000), 5.0, 0.6);  // one second quiet
