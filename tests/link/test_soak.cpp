@@ -4,7 +4,8 @@
 // the log once and in order, no failed exchange may be, the window must keep
 // answering, and memory must not creep.
 //
-// DIDUVUVE_SOAK_SECONDS sets the length (60), DIDUVUVE_SOAK_SEED the seed (1).
+// DIDUVUVE_SOAK_SECONDS sets the length (60), DIDUVUVE_SOAK_SEED the seed (1),
+// DIDUVUVE_SOAK_KEEP a folder to keep the simulator's record and the log in.
 #include "tests/link/RunCheck.h"
 #include "tests/support/EcmSim.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -12,6 +13,8 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -99,6 +102,7 @@ private slots:
         const std::int64_t t0 = Ms();
         std::int64_t last = t0, longest = 0, longestAt = 0;
         long long memBase = 0, memStart = 0;
+        QString pauses;
         QTimer tick;
         connect(&tick, &QTimer::timeout, this, [&] {
             const std::int64_t now = Ms();
@@ -106,6 +110,7 @@ private slots:
                 longest = now - last;
                 longestAt = now - t0;
             }
+            if (now - last > 150) pauses += QString(" %1s:%2ms").arg((last - t0) / 1000.0, 0, 'f', 1).arg(now - last);
             if (!memStart) memStart = Resident();
             if (!memBase && now - t0 >= baselineAt) memBase = Resident();
             if (now - t0 >= seconds * 1000) w->btnStopClick();
@@ -134,6 +139,10 @@ private slots:
               memStart / 1048576.0, memBase / 1048576.0, baselineAt / 1000.0, memEnd / 1048576.0,
               static_cast<long long>(longest), longestAt / 1000.0);
 
+        if (!pauses.isEmpty()) qInfo("pauses over 150 ms:%s", qPrintable(pauses));
+        if (const char* keep = std::getenv("DIDUVUVE_SOAK_KEEP")) // a folder for the record and the log
+            for (const QString& f : {QString::fromStdString(rec), QString::fromStdString(log)})
+                QFile::copy(f, QString(keep) + "/" + QFileInfo(f).fileName());
         long excused = 0;
         const std::string diff = CompareLog(logged, expected, &excused);
         qInfo("%ld good frames missing right after a stall of the simulator", excused);

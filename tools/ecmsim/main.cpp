@@ -61,7 +61,7 @@ const char* const HelpText =
     "Mixed faults (instead of the fixed ones above; drawn from --seed):\n"
     "  --mix P            give P percent of the requests one fault drawn at random:\n"
     "                     no-echo, short-echo, wrong-echo, drop, short (part of\n"
-    "                     the body, maybe none), length (a length byte outside\n"
+    "                     the body, one byte or more), length (a length byte outside\n"
     "                     85..212) or garbage (1..20 bytes before the reply whose\n"
     "                     second byte is no valid length)\n"
     "  --mix-hangup N     also hang up, as --hangup-after does, after a reply with\n"
@@ -363,7 +363,10 @@ void Simulator::DrawFault()
     fault_ = static_cast<Fault>(1 + Draw(7));
     switch (fault_) {
     case Fault::ShortEcho: faultArg_ = static_cast<int>(Draw(4)) + 1; break; // 1..4 of 5
-    case Fault::Short: faultArg_ = static_cast<int>(Draw(static_cast<std::uint32_t>(o_.dataLength) + 1)); break;
+    // at least one body byte: a reply cut right after its header holds the
+    // reader for its whole body timeout (10 ms a byte plus 50 ms), which is
+    // tried on its own with --short 0
+    case Fault::Short: faultArg_ = 1 + static_cast<int>(Draw(static_cast<std::uint32_t>(o_.dataLength))); break;
     case Fault::Length: {
         const int v = static_cast<int>(Draw(85 + 43)); // 0..84 or 213..255
         faultArg_ = v < 85 ? v : 213 + (v - 85);
