@@ -51,7 +51,11 @@ inline std::vector<ExpectedFrame> FramesToLog(const std::vector<RecordedReply>& 
     for (const RecordedReply& r : record) {
         if (r.kind == "stall") {
             stalls.push_back(frameOfReply.size());
-        } else if (r.kind != "hangup") {
+        } else if (r.kind == "hangup") {
+            // a reply still in the line when it is cut may be lost with it
+            if (!frameOfReply.empty() && frameOfReply.back() >= 0)
+                frames[static_cast<std::size_t>(frameOfReply.back())].mayBeMissing = true;
+        } else {
             const bool logs = (r.kind == "good" || r.kind == "short") && r.bytes.size() > 3;
             frameOfReply.push_back(logs ? static_cast<long>(frames.size()) : -1);
             if (logs) frames.push_back({{r.bytes.begin() + 3, r.bytes.end()}, false});
