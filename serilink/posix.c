@@ -205,9 +205,9 @@ static int waitFd(short events, int64_t deadline, short* rev)
         int wait = -1;
         if (deadline >= 0) {
             int64_t left = deadline - nowMs();
-            if (left <= 0)
-                return 0;
-            wait = left > 1000000 ? 1000000 : (int)left;
+            /* Past the deadline one last look without waiting: a process
+             * kept off the processor must not miss bytes that came in time. */
+            wait = left <= 0 ? 0 : left > 1000000 ? 1000000 : (int)left;
         }
         struct pollfd p = {portFd, events, 0};
         int r = poll(&p, 1, wait);
@@ -216,8 +216,11 @@ static int waitFd(short events, int64_t deadline, short* rev)
                 continue;
             return -1;
         }
-        if (r == 0)
+        if (r == 0) {
+            if (wait == 0)
+                return 0;
             continue; /* the loop checks the deadline again */
+        }
         if (p.revents & POLLNVAL) {
             errno = EBADF;
             return -1;
