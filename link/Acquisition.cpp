@@ -236,18 +236,9 @@ bool TfrmMain::DoAldlPacket()
     char stampText[16];
     std::snprintf(stampText, sizeof stampText, "%6.6d", stamp);
     std::string frameText;
-    switch (count) {
-    case -5: frameText = "Header contained invalid length."; break;
-    case -4: frameText = "Reply header was not received."; break;
-    case -3: frameText = "Expected echo did not occur."; break;
-    case -2: frameText = "Request was not echoed."; break;
-    case -1: frameText = scErrText(); break;
-    default:
-        if (count >= 0)
-            frameText = Hexidecimal1->isChecked() ? BytesToHex(frame.data(), FrameLast, count)
-                                                  : BytesToDec(frame.data(), FrameLast, count);
-        break;
-    }
+    if (count < 0) frameText = ExchangeFailureText(count);
+    else frameText = Hexidecimal1->isChecked() ? BytesToHex(frame.data(), FrameLast, count)
+                                               : BytesToDec(frame.data(), FrameLast, count);
     if (count >= 0 && logFile.IsOpen()) logFile.WriteLogLine(stamp, frame.data(), count);
     if (tabMain->currentWidget() == Raw) {
         const std::string line = std::string(stampText) + "," + frameText;
