@@ -18,19 +18,51 @@ namespace {
 
 const QColor Navy(0, 0, 128);
 
+// A line through steps + 1 points, as the charts draw their traces.
+template <class Point>
+QPainterPath Polyline(int steps, Point point)
+{
+    QPainterPath path(point(0));
+    for (int i = 1; i <= steps; ++i) path.lineTo(point(i));
+    return path;
+}
+
 // A trace like the charts draw: a warm-up curve with a little ripple.
 QPainterPath Trace(qreal x0, qreal x1, qreal yTop, qreal yBottom)
 {
-    QPainterPath path;
     const int steps = 120;
-    for (int i = 0; i <= steps; ++i) {
+    return Polyline(steps, [&](int i) {
         const qreal t = qreal(i) / steps;
         const qreal v = 0.15 + 0.6 * (1 - std::exp(-4 * t)) + 0.05 * std::sin(t * 40) * (1 - t * 0.5);
-        const QPointF p(x0 + t * (x1 - x0), yBottom - v * (yBottom - yTop));
-        if (i == 0) path.moveTo(p);
-        else path.lineTo(p);
-    }
-    return path;
+        return QPointF(x0 + t * (x1 - x0), yBottom - v * (yBottom - yTop));
+    });
+}
+
+// The picture's ground: navy fading to another colour along the gradient.
+void Backdrop(QPainter& p, const QRectF& r, QPointF gradientEnd, const QColor& end)
+{
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient g(QPointF(0, 0), gradientEnd);
+    g.setColorAt(0, Navy);
+    g.setColorAt(1, end);
+    p.fillRect(r, g);
+}
+
+// The program's name in bold and its subtitle beneath or beside it.
+void Titles(QPainter& p, const QRectF& name, int namePx, const QRectF& sub, int subPx, const QColor& subColour)
+{
+    p.setPen(Qt::white);
+    QFont f = p.font();
+    f.setFamily("Sans Serif");
+    f.setPixelSize(namePx);
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(name, Qt::AlignLeft | Qt::AlignVCenter, "Diduvuve");
+    f.setPixelSize(subPx);
+    f.setBold(false);
+    p.setFont(f);
+    p.setPen(subColour);
+    p.drawText(sub, Qt::AlignLeft | Qt::AlignVCenter, "ALDL 8192 baud Analyser");
 }
 
 void Grid(QPainter& p, const QRectF& r, int rows, int cols)
@@ -66,11 +98,7 @@ QPixmap AboutPicture(int width, int height)
 {
     QPixmap pm(width, height);
     QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, height);
-    sky.setColorAt(0, Navy);
-    sky.setColorAt(1, QColor(20, 60, 130));
-    p.fillRect(pm.rect(), sky);
+    Backdrop(p, pm.rect(), QPointF(0, height), QColor(20, 60, 130));
 
     const QRectF plot(20, height * 0.52, width - 40, height * 0.30);
     p.fillRect(plot, QColor(0, 0, 96));
@@ -79,29 +107,13 @@ QPixmap AboutPicture(int width, int height)
     p.setPen(QPen(QColor(255, 255, 0), 2));
     p.drawPath(Trace(plot.left(), plot.right(), plot.top(), plot.bottom()));
     p.setPen(QPen(QColor(255, 0, 255), 1.5));
-    QPainterPath second;
-    for (int i = 0; i <= 60; ++i) {
-        const qreal x = plot.left() + i * plot.width() / 60;
-        const qreal y = plot.bottom() - plot.height() * (0.3 + 0.15 * std::sin(i / 4.0) + (i % 7 == 0 ? 0.08 : 0));
-        if (i == 0) second.moveTo(x, y);
-        else second.lineTo(x, y);
-    }
-    p.drawPath(second);
+    p.drawPath(Polyline(60, [&](int i) {
+        return QPointF(plot.left() + i * plot.width() / 60,
+                       plot.bottom() - plot.height() * (0.3 + 0.15 * std::sin(i / 4.0) + (i % 7 == 0 ? 0.08 : 0)));
+    }));
 
     Gauge(p, QPointF(width - 62, 58), 42, 0.62);
-
-    p.setPen(Qt::white);
-    QFont f = p.font();
-    f.setFamily("Sans Serif");
-    f.setPixelSize(30);
-    f.setBold(true);
-    p.setFont(f);
-    p.drawText(QRectF(20, 22, width - 130, 40), Qt::AlignLeft | Qt::AlignVCenter, "Diduvuve");
-    f.setPixelSize(13);
-    f.setBold(false);
-    p.setFont(f);
-    p.setPen(QColor(192, 192, 192));
-    p.drawText(QRectF(22, 62, width - 130, 20), Qt::AlignLeft | Qt::AlignVCenter, "ALDL 8192 baud Analyser");
+    Titles(p, QRectF(20, 22, width - 130, 40), 30, QRectF(22, 62, width - 130, 20), 13, QColor(192, 192, 192));
     return pm;
 }
 
@@ -109,11 +121,7 @@ QPixmap BannerPicture(int width, int height)
 {
     QPixmap pm(width, height);
     QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient g(0, 0, width, 0);
-    g.setColorAt(0, Navy);
-    g.setColorAt(1, QColor(64, 128, 192));
-    p.fillRect(pm.rect(), g);
+    Backdrop(p, pm.rect(), QPointF(width, 0), QColor(64, 128, 192));
     // Frame bytes running along the banner, as the raw view shows them.
     QFont small = p.font();
     small.setFamily("Monospace");
@@ -127,17 +135,7 @@ QPixmap BannerPicture(int width, int height)
     p.setBrush(Qt::NoBrush);
     p.drawPath(Trace(300, width, 4, height - 14));
     Gauge(p, QPointF(height / 2.0 + 4, height / 2.0), height / 2.0 - 4, 0.55);
-    p.setPen(Qt::white);
-    QFont f = p.font();
-    f.setFamily("Sans Serif");
-    f.setPixelSize(18);
-    f.setBold(true);
-    p.setFont(f);
-    p.drawText(QRectF(height + 12, 0, 300, height), Qt::AlignLeft | Qt::AlignVCenter, "Diduvuve");
-    f.setPixelSize(12);
-    f.setBold(false);
-    p.setFont(f);
-    p.drawText(QRectF(height + 112, 0, 300, height), Qt::AlignLeft | Qt::AlignVCenter, "ALDL 8192 baud Analyser");
+    Titles(p, QRectF(height + 12, 0, 300, height), 18, QRectF(height + 112, 0, 300, height), 12, Qt::white);
     return pm;
 }
 
