@@ -162,6 +162,8 @@ This package holds the shared library.")
 get_target_property(serilink_soversion serilink SOVERSION)
 file(WRITE ${CMAKE_BINARY_DIR}/debian/triggers "activate-noawait ldconfig\n")
 file(WRITE ${CMAKE_BINARY_DIR}/debian/shlibs "libserilink ${serilink_soversion} libserilink1 (>= ${PROJECT_VERSION})\n")
+file(CHMOD ${CMAKE_BINARY_DIR}/debian/triggers ${CMAKE_BINARY_DIR}/debian/shlibs
+     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 set(CPACK_DEBIAN_LIBSERILINK1_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/triggers ${CMAKE_BINARY_DIR}/debian/shlibs
     ${CMAKE_BINARY_DIR}/debian/none/postinst ${CMAKE_BINARY_DIR}/debian/none/postrm)
 
