@@ -135,15 +135,28 @@ struct TScaling {
     long double Factor = 1, Offset = 0;
 };
 
-// Whether the row decodes every raw value to the equation's own number
-// text. Most scalings agree bit for bit; only differences are printed.
+// Whether two numbers read the same as number texts; the texts are made only
+// when the two lie about a rounding step or an integer apart.
+bool SameText(long double a, long double b)
+{
+    if (a == b) return true;
+    if (std::isfinite(a) && std::isfinite(b) && a != std::trunc(a) && b != std::trunc(b) &&
+        (std::fabs(a) < 1) == (std::fabs(b) < 1)) {
+        const long double scale = std::fabs(a) < 1 ? 1e4L : 1e2L;
+        const long double x = a * scale, y = b * scale;
+        const long double fx = x - std::floor(x), tol = 1e-6L + std::fabs(x) * 1e-15L;
+        if (std::floor(x) == std::floor(y) && std::fabs(fx - 0.5L) > tol && fx > tol && fx < 1 - tol)
+            return true;
+    }
+    return NumberToText(a) == NumberToText(b);
+}
+
+// Whether the row decodes every raw value to the equation's own number text.
 bool DecodesAs(const TAdxEquation& eq, long double factor, long double offset, std::uint32_t top)
 {
-    for (std::uint32_t r = 0; r <= top; ++r) {
-        const long double direct = eq.Eval(r);
-        const long double row = static_cast<long double>(static_cast<std::int32_t>(r)) * factor + offset;
-        if (direct != row && NumberToText(direct) != NumberToText(row)) return false;
-    }
+    for (std::uint32_t r = 0; r <= top; ++r)
+        if (!SameText(eq.Eval(r), static_cast<long double>(static_cast<std::int32_t>(r)) * factor + offset))
+            return false;
     return true;
 }
 
@@ -184,6 +197,7 @@ TScaling DecideScaling(const TValueItem& v)
         s.Reason = "is not linear: " + v.Equation;
         return s;
     }
+    if (eq.PlainScaling()) return {false, {}, lin->A, lin->B}; // the decoder's own arithmetic
     // Neighbours of the reduced numbers mend a last-digit difference a
     // division leaves; a scaling that still disagrees is not exact.
     const std::uint32_t top = (1u << v.Bits) - 1;

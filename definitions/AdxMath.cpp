@@ -55,8 +55,11 @@ bool TAdxEquation::Parse(const std::string& text, std::string& error)
             const char c = text[r.p];
             if (c == '+' || c == '-') {
                 ++r.p;
+                const std::size_t before = prog_.size();
                 if (!prim(prim, d + 1)) return false;
-                if (c == '-') prog_.push_back({Neg, 0});
+                // A negative number is one constant, as it is written.
+                if (c == '-' && prog_.size() == before + 1 && prog_.back().op == Num) prog_.back().value = -prog_.back().value;
+                else if (c == '-') prog_.push_back({Neg, 0});
                 return true;
             }
             if (c == '(') {
@@ -147,6 +150,19 @@ long double TAdxEquation::Eval(long double x) const
         }
     }
     return n == 1 ? stack[0] : 0.0L;
+}
+
+bool TAdxEquation::PlainScaling() const
+{
+    std::size_t i = 0;
+    const std::size_t n = prog_.size();
+    auto is = [&](std::size_t k, Op op) { return k < n && prog_[k].op == op; };
+    if (is(0, Var) && is(1, Num) && is(2, Mul)) i = 3;
+    else if (is(0, Num) && is(1, Var) && is(2, Mul)) i = 3;
+    else if (is(0, Var)) i = 1;
+    else return false;
+    if (is(i, Num) && (is(i + 1, Add) || is(i + 1, Sub))) i += 2;
+    return i == n;
 }
 
 std::optional<TAdxEquation::TLinear> TAdxEquation::Linear() const

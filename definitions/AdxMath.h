@@ -26,6 +26,9 @@ public:
         long double B = 0;
     };
     std::optional<TLinear> Linear() const;
+    // Whether Eval computes exactly x * A + B, operation for operation
+    // (X, X*c, c*X, each optionally followed by + c or - c).
+    bool PlainScaling() const;
 
 private:
     enum Op : unsigned char { Num, Var, Add, Sub, Mul, Div, Neg };
