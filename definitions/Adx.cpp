@@ -99,7 +99,7 @@ std::string Num(long double v)
 std::string NumText(const std::string& text)
 {
     long double v = 0;
-    return TryFloatFromText(text, v) ? Num(v) : std::string();
+    return TryFloatFromText(text, v) && std::isfinite(v) ? Num(v) : std::string();
 }
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
@@ -195,6 +195,10 @@ TScaling DecideScaling(const TValueItem& v)
     const auto lin = eq.Linear();
     if (!lin) {
         s.Reason = "is not linear: " + v.Equation;
+        return s;
+    }
+    if (!std::isfinite(lin->A) || !std::isfinite(lin->B)) {
+        s.Reason = "has numbers too large to scale by: " + v.Equation;
         return s;
     }
     if (eq.PlainScaling()) return {false, {}, lin->A, lin->B}; // the decoder's own arithmetic
@@ -336,7 +340,7 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
         }
     if (!header) res.Warnings.push_back("the file has no header; the request is left empty");
     std::string title = Child(header, "desc");
-    if (title.empty()) {
+    if (title.empty() || title == "-") {
         title = fileName.substr(fileName.find_last_of('/') + 1);
         if (auto dot = title.rfind('.'); dot != std::string::npos && dot > 0) title.erase(dot);
     }
@@ -378,7 +382,9 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
                 else res.Notes.push_back("The request " + HexBytes(*bytes, " ") +
                                          " ends without a checksum; Diduvuve adds one when it sends it");
             }
-            request = HexBytes(*bytes, " ");
+            if (bytes->size() > FrameLast + 1)
+                res.Warnings.push_back("the request is longer than a frame; it is left empty");
+            else request = HexBytes(*bytes, " ");
         }
     } else if (packet)
         res.Warnings.push_back("the stream is listened to without a request; the request is left empty");
@@ -491,7 +497,7 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
             row[colDisplay] = "Value";
             row[colFormula] = "(User defined)";
             if (s.Raw) {
-                row[colName] += " (raw)";
+                row[colName] += row[colName].empty() ? "(raw)" : " (raw)";
                 res.Notes.push_back("Imported raw: " + ItemName(n) + " " + s.Reason);
                 ++res.Raw;
             } else {
@@ -762,16 +768,15 @@ std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes)
         Text(n, "units", Cell(row, colUnits));
         Text(n, "packetoffset", HexByte(it.offset));
         if (it.bits == 16) Text(n, "sizeinbits", "16");
-        if (!Cell(row, colDmin).empty() || !Cell(row, colDmax).empty()) {
-            auto r = n.append_child("range");
-            r.append_attribute("low") = Num(FloatFromText(Cell(row, colDmin), 0)).c_str();
-            r.append_attribute("high") = Num(FloatFromText(Cell(row, colDmax), (1 << it.bits) - 1)).c_str();
-        }
-        if (low || high) {
-            auto a = n.append_child("alarms");
-            a.append_attribute("low") = Num(FloatFromText(Cell(row, colAmin), 0)).c_str();
-            a.append_attribute("high") = Num(FloatFromText(Cell(row, colAmax), 0)).c_str();
-        }
+        // Limits as low/high pairs; a missing one is left out, as it came.
+        auto pair = [&](const char* kind, int lowCol, int highCol) {
+            if (Cell(row, lowCol).empty() && Cell(row, highCol).empty()) return;
+            auto e = n.append_child(kind);
+            if (!Cell(row, lowCol).empty()) e.append_attribute("low") = NumText(Cell(row, lowCol)).c_str();
+            if (!Cell(row, highCol).empty()) e.append_attribute("high") = NumText(Cell(row, highCol)).c_str();
+        };
+        pair("range", colDmin, colDmax);
+        pair("alarms", colAmin, colAmax);
         const TDisplay d(row);
         std::string eq = "X";
         if (d.Factor != 1) eq += " * " + Num(d.Factor);
