@@ -18,7 +18,7 @@ install(CODE "if(CMAKE_INSTALL_DO_STRIP)
 endif()")
 set(manpages Diduvuve diduvuve-ecmsim)
 # The command-line tools install themselves where they are built.
-foreach(tool diduvuve-csv diduvuve-logger)
+foreach(tool diduvuve-csv diduvuve-logger diduvuve-import)
   if(TARGET ${tool})
     set_target_properties(${tool} PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
     if(EXISTS ${PROJECT_SOURCE_DIR}/docs/man/${tool}.1)
