@@ -3,7 +3,6 @@
 #include "decode/Aldl.h"
 #include "decode/Hex.h"
 #include "definitions/AdxMath.h"
-#include "definitions/Persist.h"
 
 #include <pugixml.hpp>
 
@@ -151,9 +150,13 @@ bool SameText(long double a, long double b)
     return NumberToText(a) == NumberToText(b);
 }
 
-// Whether the row decodes every raw value to the equation's own number text.
-bool DecodesAs(const TAdxEquation& eq, long double factor, long double offset, std::uint32_t top)
+// Whether the row decodes every raw value to the equation's own number text,
+// or nullopt when `budget` (raw values a file may check) runs out first.
+std::optional<bool> DecodesAs(const TAdxEquation& eq, long double factor, long double offset, std::uint32_t top,
+                              std::uint64_t& budget)
 {
+    if (budget <= top) return std::nullopt;
+    budget -= top + 1;
     for (std::uint32_t r = 0; r <= top; ++r)
         if (!SameText(eq.Eval(r), static_cast<long double>(static_cast<std::int32_t>(r)) * factor + offset))
             return false;
@@ -171,7 +174,7 @@ struct TValueItem {
 
 // The one place that decides how an item's equation becomes the row's
 // scaling: a factor and offset when exact, otherwise raw with the reason.
-TScaling DecideScaling(const TValueItem& v)
+TScaling DecideScaling(const TValueItem& v, std::uint64_t& budget)
 {
     TScaling s;
     if (!v.LookupTitle.empty()) s.Reason = "passes through lookup table " + Quoted(v.LookupTitle);
@@ -210,7 +213,12 @@ TScaling DecideScaling(const TValueItem& v)
             long double f = lin->A, b = lin->B;
             for (int k = 0; k < std::abs(df); ++k) f = std::nextafter(f, df > 0 ? INFINITY : -INFINITY);
             for (int k = 0; k < std::abs(db); ++k) b = std::nextafter(b, db > 0 ? INFINITY : -INFINITY);
-            if (DecodesAs(eq, f, b, top)) return {false, {}, f, b};
+            const auto same = DecodesAs(eq, f, b, top, budget);
+            if (!same) {
+                s.Reason = "was not checked: the file has more scalings to check than an import takes";
+                return s;
+            }
+            if (*same) return {false, {}, f, b};
         }
     s.Reason = "can't be scaled exactly by a factor and offset: " + v.Equation;
     return s;
@@ -421,6 +429,9 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
     def.Info = JoinCommaText(info);
 
     int stale = 0;
+    // Checking scalings other than x * a + b costs a pass over every raw
+    // value; a real file needs a few, a hostile one gets a bounded time.
+    std::uint64_t budget = std::uint64_t{1} << 24;
     auto leaveOut = [&](const pugi::xml_node& n, const std::string& why) {
         res.Notes.push_back("Left out: " + ItemName(n) + " " + why);
         ++res.Skipped;
@@ -491,7 +502,7 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
             v.LowFirst = v.Bits == 16 && ((flags & 2) || defaultLow);
             v.PacketSize = packetSize;
             v.BeyondPacket = packet && start > static_cast<std::uint64_t>(packetSize);
-            const TScaling s = DecideScaling(v);
+            const TScaling s = DecideScaling(v, budget);
             row[colStart] = std::to_string(start);
             row[colBits] = std::to_string(v.Bits);
             row[colDisplay] = "Value";
@@ -795,22 +806,18 @@ std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes)
 
 std::string DefinitionText(const TDefinition& def)
 {
-    TLxPersist store;
     auto rowText = [](const std::vector<std::string>& cells) {
         std::vector<std::string> f(cells);
         f.resize(DefColumnCount);
         for (auto& c : f) c = EmptyToDash(c);
         return JoinCommaText(f);
     };
-    // A new key goes first in its section, so the keys are written last first.
-    store.WriteString("[ALDL]", "Words", std::to_string(def.Words.size()));
-    store.WriteString("[ALDL]", "Header", JoinCommaText(def.Header.empty() ? SplitList(kColumnNames) : def.Header));
-    store.WriteString("[ALDL]", "Info", def.Info);
-    store.WriteString("[ALDL]", "Version", "1");
-    for (std::size_t k = def.Words.size(); k > 0; --k)
-        store.WriteString("[STREAM]", "W" + std::to_string(k), rowText(def.Words[k - 1]));
-    std::string text;
-    for (const auto& l : store.Lines) text += l + "\r\n";
+    // The lines the window's store writes for a new definition.
+    std::string text = "[ALDL]\r\nVersion=1\r\nInfo=" + def.Info + "\r\nHeader=" +
+                       JoinCommaText(def.Header.empty() ? SplitList(kColumnNames) : def.Header) +
+                       "\r\nWords=" + std::to_string(def.Words.size()) + "\r\n\r\n[STREAM]\r\n";
+    for (std::size_t k = 0; k < def.Words.size(); ++k)
+        text += "W" + std::to_string(k + 1) + "=" + rowText(def.Words[k]) + "\r\n";
     return text;
 }
 
