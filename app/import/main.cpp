@@ -53,10 +53,11 @@ int Import(const std::string& in, std::string out)
     const std::string report = imp.ReportText(in);
     if (report.empty()) {
         // A report left from an earlier import would describe another file.
-        std::remove(reportName.c_str());
+        if (!SameFile(in, reportName)) std::remove(reportName.c_str());
         return 0;
     }
     for (const auto& w : imp.Warnings) std::fprintf(stderr, "diduvuve-import: %s: warning: %s\n", in.c_str(), w.c_str());
+    if (SameFile(in, reportName)) return Fail(reportName, "is the input file; the report was not written");
     std::string error2;
     if (!WriteFileAtomic(reportName, report, error2)) return Fail(reportName, error2);
     std::fprintf(stderr, "diduvuve-import: %s: %d imported raw, %d left out; the report is in %s\n", in.c_str(),
