@@ -2,6 +2,7 @@
 // delete and move a word, and the header information moving in and out of
 // the definition.
 #include "decode/Hex.h"
+#include "definitions/Adx.h"
 #include "definitions/Dialogs.h"
 #include "definitions/QtText.h"
 #include "definitions/Sgrid.h"
@@ -43,6 +44,12 @@ void TfrmMain::Open1Click()
 {
     if (!sgAldl->LoadDefinition("")) return; // refused: its message was shown, nothing changes
     SetUpDisplays();
+    ShowInfo();
+    ShowDocumentTitle();
+}
+
+void TfrmMain::ShowInfo()
+{
     std::vector<std::string> f = SplitList(sgAldl->Info());
     while (f.size() < 13) f.emplace_back("-");
     QLineEdit* edits[] = {txtTitle, txtVin, txtEcm, txtPromID, txtCountry, txtLitres};
@@ -54,7 +61,34 @@ void TfrmMain::Open1Click()
     txtInterval->setText(Latin1(DashToEmpty(f[10])));
     chkEcho->setChecked(f[11] == "Y");
     txtCom->setText(Latin1(DashToEmpty(f[12])));
-    ShowDocumentTitle();
+}
+
+void TfrmMain::ImportAdx1Click()
+{
+    if (!DocumentCloseQuery()) return;
+    const auto name = Dialogs().OpenFileName("ADX definition files (*.adx)|*.adx", "adx");
+    if (!name || name->empty()) return;
+    TAdxImport imp;
+    std::string error;
+    if (!ImportAdxFile(*name, imp, error)) {
+        Dialogs().Message("Can't import " + *name + ": " + error, "Diduvuve", MsgButtons::Ok, MsgKind::Error);
+        return;
+    }
+    sgAldl->NewDefinition();
+    const int words = static_cast<int>(imp.Def.Words.size());
+    sgAldl->SetRowCount(words + 2);
+    for (int k = 1; k <= words + 1; ++k)
+        for (int c = 0; c < sgAldl->ColCount(); ++c) {
+            const auto& row = k <= words ? imp.Def.Words[static_cast<std::size_t>(k - 1)] : std::vector<std::string>();
+            sgAldl->SetCells(c, k, c < static_cast<int>(row.size()) ? row[static_cast<std::size_t>(c)] : std::string());
+        }
+    sgAldl->SetInfo(imp.Def.Info);
+    ShowInfo();
+    SaveInfo(); // unsaved: the close question asks before it is lost
+    SetUpDisplays();
+    setWindowTitle(MainTitle);
+    if (const std::string report = imp.ReportText(*name); !report.empty())
+        Dialogs().Message(report, "Import ADX", MsgButtons::Ok, MsgKind::Information);
 }
 
 void TfrmMain::ShowDocumentTitle()

@@ -116,6 +116,8 @@ void TfrmMain::BuildMenus()
     item(File1, New1, "New1", "&New", QKeySequence(Qt::CTRL | Qt::Key_N), &TfrmMain::New1Click);
     File1->addSeparator();
     item(File1, Open1, "Open1", "&Open...", QKeySequence(Qt::CTRL | Qt::Key_O), &TfrmMain::Open1Click);
+    item(File1, ImportAdx1, "ImportAdx1", "Import ADX...", QKeySequence(), &TfrmMain::ImportAdx1Click);
+    ImportAdx1->setText(QString::fromUtf8("Import ADX\u2026"));
     item(File1, Save1, "Save1", "&Save", QKeySequence(Qt::CTRL | Qt::Key_S), &TfrmMain::Save1Click);
     item(File1, SaveAs1, "SaveAs1", "Save &As", QKeySequence(), &TfrmMain::SaveAs1Click);
     File1->addSeparator();

@@ -75,6 +75,10 @@ public:
     // Document commands.
     void New1Click();
     void Open1Click();
+    // An ADX file as a new, unsaved definition, with its import report.
+    void ImportAdx1Click();
+    // The header fields from the definition's header information.
+    void ShowInfo();
     void Save1Click();
     void SaveAs1Click();
     void Exit1Click();
@@ -129,7 +133,8 @@ public:
     QPlainTextEdit* memRecv = nullptr;
     TLxStatusBar* StatusBar1 = nullptr;
     QMenu *File1 = nullptr, *View1 = nullptr, *Aldl1 = nullptr, *Help1 = nullptr;
-    QAction *New1 = nullptr, *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Exit1 = nullptr;
+    QAction *New1 = nullptr, *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Exit1 = nullptr,
+            *ImportAdx1 = nullptr;
     QAction *Editor1 = nullptr, *Stream1 = nullptr, *Charts1 = nullptr, *Malf1 = nullptr,
             *RawALDLData1 = nullptr;
     QAction *Logging1 = nullptr, *Rewind1 = nullptr, *Stop1 = nullptr, *Pause1 = nullptr,

@@ -23,4 +23,4 @@ add_library(mainwindow STATIC
   ${PROJECT_SOURCE_DIR}/definitions/DocumentCommands.cpp
   ${PROJECT_SOURCE_DIR}/definitions/EditWord.cpp
   ${PROJECT_SOURCE_DIR}/definitions/EditWord.h)
-target_link_libraries(mainwindow PUBLIC lxchart lxsgrid link_exchange link_keeper link_log link_stats definitions_core decode Qt6::Widgets)
+target_link_libraries(mainwindow PUBLIC lxchart lxsgrid link_exchange link_keeper link_log link_stats definitions_core adx_core decode Qt6::Widgets)

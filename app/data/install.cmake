@@ -39,6 +39,7 @@ set(manpages
   Diduvuve
   diduvuve-csv
   diduvuve-ecmsim
+  diduvuve-import
   diduvuve-logger)
 
 install(TARGETS Diduvuve RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

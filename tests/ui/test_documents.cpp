@@ -87,6 +87,34 @@ private slots:
         QVERIFY(dialogs->Messages().empty());
     }
 
+    void importAdxGivesAnUnsavedDefinitionAndItsReport()
+    {
+        dialogs->QueueFile(std::string(ADX_TEST_DIR "/mixed.adx"));
+        w->ImportAdx1Click();
+        QCOMPARE(w->txtRequest->text(), QString("F4 57 01 00"));
+        QVERIFY(w->chkEcho->isChecked());
+        QCOMPARE(w->Aldl.Count(), 18);
+        QVERIFY(w->sgAldl->Modified() && w->sgAldl->FileName().empty());
+        QVERIFY(dialogs->Messages().back().find("7 imported raw") != std::string::npos);
+        // The next import asks about this unsaved one first; Cancel keeps it.
+        dialogs->QueueAnswer(MsgAnswer::Cancel);
+        w->ImportAdx1Click();
+        QCOMPARE(w->Aldl.Count(), 18);
+        // Not an ADX file: a message, and the document stays.
+        const QString bad = tmp->filePath("bad.adx");
+        QFile f(bad);
+        f.open(QIODevice::WriteOnly);
+        f.write("plain text");
+        f.close();
+        dialogs->QueueAnswer(MsgAnswer::No);
+        dialogs->QueueFile(bad.toStdString());
+        w->ImportAdx1Click();
+        QVERIFY(dialogs->Messages().back().find("not an ADX definition") != std::string::npos);
+        QCOMPARE(w->Aldl.Count(), 18);
+        dialogs->QueueAnswer(MsgAnswer::No);
+        w->close();
+    }
+
     void refusedFileLeavesTheDocument()
     {
         const std::string good = Copy("small.ald", "good.ald");

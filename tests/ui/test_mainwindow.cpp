@@ -102,7 +102,8 @@ private slots:
         QVERIFY(w->Play1->isEnabled() && w->Record1->isEnabled() && w->Logging1->isEnabled());
         QCOMPARE(w->Stop1->shortcut(), QKeySequence(Qt::Key_F3));
         QCOMPARE(w->Exit1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
-        QCOMPARE(w->File1->actions().size(), 7);
+        QCOMPARE(w->File1->actions().size(), 8);
+        QCOMPARE(w->ImportAdx1->text(), QString::fromUtf8("Import ADX\u2026"));
         QCOMPARE(w->sgData->ColCount(), 8);
         QCOMPARE(w->sgMalf->ColCount(), 7);
         QCOMPARE(Cell(w->sgData, 2, 0), std::string("Raw Byte"));

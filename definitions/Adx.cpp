@@ -1,0 +1,852 @@
+#include "definitions/Adx.h"
+
+#include "decode/Aldl.h"
+#include "decode/Hex.h"
+#include "definitions/AdxMath.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kColumnNames =
+    "Name,ID,Start,Bits,Amin,Amax,Display,Chart,Series,Dmin,Dmax,Formula,Units,Factor,Offset,Flags,Avg";
+constexpr int kMaxRows = 10000; // the most words the window takes
+constexpr int kMacroDepth = 8;
+
+// pugixml holds text as UTF-8; definitions hold Latin-1.
+std::string Latin1FromUtf8(const char* s)
+{
+    std::string out;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p;) {
+        unsigned c = *p++;
+        if (c >= 0x80) {
+            int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+            unsigned v = c & (0x3Fu >> more);
+            for (; more > 0 && (*p & 0xC0) == 0x80; --more) v = v << 6 | (*p++ & 0x3F);
+            c = v <= 0xFF ? v : '?';
+        }
+        out += static_cast<char>(c);
+    }
+    return out;
+}
+
+std::string Utf8FromLatin1(const std::string& s)
+{
+    std::string out;
+    for (unsigned char c : s) {
+        if (c < 0x80) out += static_cast<char>(c);
+        else {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// A cell can't hold a line break or other control characters.
+std::string CellText(const char* s)
+{
+    std::string t = Latin1FromUtf8(s);
+    for (char& c : t)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    const auto b = t.find_first_not_of(' ');
+    if (b == std::string::npos) return {};
+    return t.substr(b, t.find_last_not_of(' ') - b + 1);
+}
+
+std::string Child(const pugi::xml_node& n, const char* name) { return CellText(n.child_value(name)); }
+
+std::optional<std::uint32_t> Number(const std::string& text, bool hex)
+{
+    std::string_view s = text;
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        s.remove_prefix(2);
+        hex = true;
+    }
+    std::uint32_t v = 0;
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v, hex ? 16 : 10);
+    if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return std::nullopt;
+    return v;
+}
+
+// The shortest text that reads back as the same number.
+std::string Num(long double v)
+{
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    std::string s(buf, r.ptr);
+    return s == "-0" ? "0" : s;
+}
+
+std::string NumText(const std::string& text)
+{
+    long double v = 0;
+    return TryFloatFromText(text, v) && std::isfinite(v) ? Num(v) : std::string();
+}
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+std::string HexBytes(const std::vector<std::uint8_t>& b, const char* sep)
+{
+    std::string s;
+    for (std::size_t i = 0; i < b.size(); ++i) s += (i ? sep : "") + ByteToHex(b[i]);
+    return s;
+}
+
+// "F4570100B4" or "0xF4 0x57 ..." as bytes; nullopt when not hex pairs.
+std::optional<std::vector<std::uint8_t>> ByteString(const std::string& text)
+{
+    std::vector<std::uint8_t> out;
+    std::istringstream in(text);
+    std::string tok;
+    while (in >> tok) {
+        if (tok.size() > 2 && tok[0] == '0' && (tok[1] == 'x' || tok[1] == 'X')) tok.erase(0, 2);
+        if (tok.size() % 2) return std::nullopt;
+        for (std::size_t i = 0; i < tok.size(); i += 2) {
+            auto v = Number(tok.substr(i, 2), true);
+            if (!v) return std::nullopt;
+            out.push_back(static_cast<std::uint8_t>(*v));
+        }
+    }
+    return out;
+}
+
+struct TScaling {
+    bool Raw = true;
+    std::string Reason;
+    long double Factor = 1, Offset = 0;
+};
+
+// Whether two numbers read the same as number texts; the texts are made only
+// when the two lie about a rounding step or an integer apart.
+bool SameText(long double a, long double b)
+{
+    if (a == b) return true;
+    if (std::isfinite(a) && std::isfinite(b) && a != std::trunc(a) && b != std::trunc(b) &&
+        (std::fabs(a) < 1) == (std::fabs(b) < 1)) {
+        const long double scale = std::fabs(a) < 1 ? 1e4L : 1e2L;
+        const long double x = a * scale, y = b * scale;
+        const long double fx = x - std::floor(x), tol = 1e-6L + std::fabs(x) * 1e-15L;
+        if (std::floor(x) == std::floor(y) && std::fabs(fx - 0.5L) > tol && fx > tol && fx < 1 - tol)
+            return true;
+    }
+    return NumberToText(a) == NumberToText(b);
+}
+
+// Whether the row decodes every raw value to the equation's own number text,
+// or nullopt when `budget` (raw values a file may check) runs out first.
+std::optional<bool> DecodesAs(const TAdxEquation& eq, long double factor, long double offset, std::uint32_t top,
+                              std::uint64_t& budget)
+{
+    if (budget <= top) return std::nullopt;
+    budget -= top + 1;
+    for (std::uint32_t r = 0; r <= top; ++r)
+        if (!SameText(eq.Eval(r), static_cast<long double>(static_cast<std::int32_t>(r)) * factor + offset))
+            return false;
+    return true;
+}
+
+struct TValueItem {
+    std::string Equation;
+    std::string LookupTitle; // set when the value passes through a table
+    int NativeVars = 0, LinkVars = 0;
+    bool Signed = false, LowFirst = false, BeyondPacket = false;
+    int Bits = 8;
+    int PacketSize = 0;
+};
+
+// The one place that decides how an item's equation becomes the row's
+// scaling: a factor and offset when exact, otherwise raw with the reason.
+TScaling DecideScaling(const TValueItem& v, std::uint64_t& budget)
+{
+    TScaling s;
+    if (!v.LookupTitle.empty()) s.Reason = "passes through lookup table " + Quoted(v.LookupTitle);
+    else if (v.LinkVars > 0) s.Reason = "is computed from other values";
+    else if (v.NativeVars != 1) s.Reason = "does not read exactly one raw value";
+    else if (v.Signed) s.Reason = "is signed";
+    else if (v.LowFirst) s.Reason = "is stored low byte first";
+    else if (v.BeyondPacket)
+        s.Reason = "lies beyond the " + std::to_string(v.PacketSize) + "-byte packet";
+    if (!s.Reason.empty()) return s;
+    TAdxEquation eq;
+    std::string error;
+    if (!eq.Parse(v.Equation, error)) {
+        s.Reason = "has an equation that can't be read (" + error + "): " + v.Equation;
+        return s;
+    }
+    if (eq.Variables().size() > 1) {
+        s.Reason = "uses more than one variable: " + v.Equation;
+        return s;
+    }
+    const auto lin = eq.Linear();
+    if (!lin) {
+        s.Reason = "is not linear: " + v.Equation;
+        return s;
+    }
+    if (!std::isfinite(lin->A) || !std::isfinite(lin->B)) {
+        s.Reason = "has numbers too large to scale by: " + v.Equation;
+        return s;
+    }
+    if (eq.PlainScaling()) return {false, {}, lin->A, lin->B}; // the decoder's own arithmetic
+    // Neighbours of the reduced numbers mend a last-digit difference a
+    // division leaves; a scaling that still disagrees is not exact.
+    const std::uint32_t top = (1u << v.Bits) - 1;
+    for (int df : {0, 1, -1, 2, -2})
+        for (int db : {0, 1, -1}) {
+            long double f = lin->A, b = lin->B;
+            for (int k = 0; k < std::abs(df); ++k) f = std::nextafter(f, df > 0 ? INFINITY : -INFINITY);
+            for (int k = 0; k < std::abs(db); ++k) b = std::nextafter(b, db > 0 ? INFINITY : -INFINITY);
+            const auto same = DecodesAs(eq, f, b, top, budget);
+            if (!same) {
+                s.Reason = "was not checked: the file has more scalings to check than an import takes";
+                return s;
+            }
+            if (*same) return {false, {}, f, b};
+        }
+    s.Reason = "can't be scaled exactly by a factor and offset: " + v.Equation;
+    return s;
+}
+
+std::vector<std::string> EmptyRow()
+{
+    std::vector<std::string> r(DefColumnCount);
+    r[colFactor] = "1";
+    r[colOffset] = "0";
+    return r;
+}
+
+struct TObjects {
+    std::vector<pugi::xml_node> All;
+    std::map<std::uint32_t, pugi::xml_node> ByHash;
+    std::map<std::string, pugi::xml_node> ById;
+
+    pugi::xml_node Hash(const pugi::xml_node& n, const char* child) const
+    {
+        auto h = Number(Child(n, child), true);
+        if (!h) return {};
+        auto it = ByHash.find(*h);
+        return it == ByHash.end() ? pugi::xml_node() : it->second;
+    }
+};
+
+bool Named(const pugi::xml_node& n, const char* name) { return std::strcmp(n.name(), name) == 0; }
+
+std::string Title(const pugi::xml_node& n)
+{
+    std::string t = CellText(n.attribute("title").value());
+    return t.empty() ? CellText(n.attribute("id").value()) : t;
+}
+
+std::string ItemName(const pugi::xml_node& n)
+{
+    return Quoted(Title(n)) + " (id " + CellText(n.attribute("id").value()) + ")";
+}
+
+// The steps of a macro, macros inside it opened (bounded), as objects.
+void MacroSteps(const TObjects& objs, const pugi::xml_node& n, int depth, std::vector<pugi::xml_node>& out)
+{
+    if (!Named(n, "ADXMACRO")) {
+        out.push_back(n);
+        return;
+    }
+    if (depth > kMacroDepth || out.size() > 1000) return;
+    for (auto node : n.children("NODE")) {
+        auto it = objs.ById.find(CellText(node.attribute("commandID").value()));
+        if (it != objs.ById.end()) MacroSteps(objs, it->second, depth + 1, out);
+    }
+}
+
+std::string StepText(const pugi::xml_node& s)
+{
+    if (Named(s, "ADXCSENDCOMMAND")) {
+        auto b = ByteString(Child(s, "bytestring"));
+        std::string t = "send " + (b ? HexBytes(*b, " ") : Quoted(Child(s, "bytestring")));
+        if (s.child("SNDCMDCHECKSUM")) t += " + checksum";
+        if (b && b->size() >= 3 && (*b)[2] == 8) t += " (mode 8)";
+        return t;
+    }
+    if (Named(s, "ADXCLISTENSILENCE"))
+        return "wait for " + Child(s, "silencelen") + " ms of silence (at most " + Child(s, "totaltimeout") + " ms)";
+    if (Named(s, "ADXCLISTENPACKET")) return "read reply " + Quoted(Title(s));
+    return Quoted(Title(s));
+}
+
+} // namespace
+
+std::string TAdxImport::ReportText(const std::string& fileName) const
+{
+    if (Warnings.empty() && Notes.empty()) return {};
+    std::string t = "Import of " + fileName + ": " + std::to_string(Def.Words.size()) + " words, " +
+                    std::to_string(Raw) + " imported raw, " + std::to_string(Skipped) + " items left out.\n";
+    for (const auto& w : Warnings) t += "Warning: " + w + "\n";
+    for (const auto& n : Notes) t += n + "\n";
+    return t;
+}
+
+bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& out, std::string& error)
+{
+    if (data.size() > AdxMaxFileSize) {
+        error = "is larger than " + std::to_string(AdxMaxFileSize >> 20) + " MiB, which no definition is";
+        return false;
+    }
+    if (std::size_t(std::count(data.begin(), data.end(), '<')) > AdxMaxMarkup) {
+        error = "holds more markup than any definition";
+        return false;
+    }
+    // Without a declaration or byte order mark the text is Latin-1.
+    const bool declared = data.substr(0, 3) == "\xEF\xBB\xBF" || data.substr(0, 2) == "\xFF\xFE" ||
+                          data.substr(0, 2) == "\xFE\xFF" || (data.substr(0, 5) == "<?xml" &&
+                                                              data.substr(0, 100).find("encoding") != data.npos);
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed =
+        doc.load_buffer(data.data(), data.size(), pugi::parse_default, declared ? pugi::encoding_auto : pugi::encoding_latin1);
+
+    // A self-closed root is followed by its objects: take both.
+    pugi::xml_node root = doc.child("ADXFORMAT");
+    if (!root) {
+        error = parsed ? "is not an ADX definition (no ADXFORMAT element)"
+                       : std::string("is not an ADX definition (") + parsed.description() + ")";
+        return false;
+    }
+    TAdxImport res;
+    if (!parsed)
+        res.Warnings.push_back(std::string("the file is damaged (") + parsed.description() + " at byte " +
+                               std::to_string(parsed.offset) + "); what comes before that was read");
+    TObjects objs;
+    for (auto n : root.children())
+        if (n.type() == pugi::node_element) objs.All.push_back(n);
+    for (auto n = root.next_sibling(); n; n = n.next_sibling())
+        if (n.type() == pugi::node_element) objs.All.push_back(n);
+    for (auto n : objs.All) {
+        if (auto h = Number(n.attribute("idhash").value(), true)) objs.ByHash.emplace(*h, n);
+        if (std::string id = CellText(n.attribute("id").value()); !id.empty()) objs.ById.emplace(id, n);
+    }
+
+    // Header: title, echo, the bus, and the monitor macro's request and reply.
+    pugi::xml_node header;
+    for (auto n : objs.All)
+        if (Named(n, "ADXHEADER")) {
+            header = n;
+            break;
+        }
+    if (!header) res.Warnings.push_back("the file has no header; the request is left empty");
+    std::string title = Child(header, "desc");
+    if (title.empty() || title == "-") {
+        title = fileName.substr(fileName.find_last_of('/') + 1);
+        if (auto dot = title.rfind('.'); dot != std::string::npos && dot > 0) title.erase(dot);
+    }
+    const bool echo = Number(Child(header, "flags"), true).value_or(0) & 1;
+    const std::string baud = Child(header, "baud");
+    if (header && baud != "8192")
+        res.Warnings.push_back("this definition is for a " + (baud.empty() ? std::string("link of unknown speed")
+                                                                           : baud + "-baud link") +
+                               ", not the 8192-baud ALDL; check its words before reading a car with it");
+    auto defaults = header.child("DEFAULTS");
+    const int defaultBits = static_cast<int>(Number(defaults.attribute("datasizeinbits").value(), false).value_or(8));
+    const bool defaultSigned = std::strcmp(defaults.attribute("signed").value(), "1") == 0;
+    const bool defaultLow = std::strcmp(defaults.attribute("lsbfirst").value(), "1") == 0;
+
+    pugi::xml_node monitor, packet, send;
+    if (header) {
+        const std::string id = Child(header, "monitorcmd");
+        auto it = objs.ById.find(id);
+        if (it == objs.ById.end()) res.Warnings.push_back("the monitor command " + Quoted(id) + " is not in the file");
+        else monitor = it->second;
+    }
+    std::vector<pugi::xml_node> steps;
+    if (monitor) MacroSteps(objs, monitor, 0, steps);
+    for (auto s : steps) {
+        if (!send && !packet && Named(s, "ADXCSENDCOMMAND")) send = s;
+        else if (!packet && Named(s, "ADXCLISTENPACKET")) packet = s;
+        else if (send && Named(s, "ADXCSENDCOMMAND"))
+            res.Notes.push_back("Monitor step left out (one request per frame): " + StepText(s));
+    }
+    std::string request;
+    if (send) {
+        auto bytes = ByteString(Child(send, "bytestring"));
+        if (!bytes) res.Warnings.push_back("the request " + Quoted(Child(send, "bytestring")) + " is not hexadecimal");
+        else {
+            unsigned sum = 0;
+            for (auto b : *bytes) sum += b;
+            if (!send.child("SNDCMDCHECKSUM")) {
+                if (bytes->size() >= 2 && sum % 256 == 0) bytes->pop_back();
+                else res.Notes.push_back("The request " + HexBytes(*bytes, " ") +
+                                         " ends without a checksum; Diduvuve adds one when it sends it");
+            }
+            if (bytes->size() > FrameLast + 1)
+                res.Warnings.push_back("the request is longer than a frame; it is left empty");
+            else request = HexBytes(*bytes, " ");
+        }
+    } else if (packet)
+        res.Warnings.push_back("the stream is listened to without a request; the request is left empty");
+    int packetSize = FrameLast + 1;
+    std::uint32_t packetHash = 0;
+    if (packet) {
+        packetSize = static_cast<int>(std::min<std::uint32_t>(Number(Child(packet, "packetsize"), false).value_or(0), 1u << 20));
+        packetHash = Number(packet.attribute("idhash").value(), true).value_or(0);
+        const std::string skip = Child(packet, "packetoffsetinbody");
+        if (!skip.empty() && skip != "3")
+            res.Warnings.push_back("the data start " + skip + " bytes into the reply, not after its id, length and mode bytes");
+        if (packet.child("headerstring"))
+            res.Warnings.push_back("the reply is found by the pattern " + Child(packet, "headerstring") +
+                                   ", not by an ALDL request");
+    } else if (monitor)
+        res.Warnings.push_back("the monitor command " + Quoted(Title(monitor)) + " reads no reply packet");
+
+    if (header)
+        if (auto it = objs.ById.find(Child(header, "connectcmd")); it != objs.ById.end()) {
+            std::vector<pugi::xml_node> connect;
+            MacroSteps(objs, it->second, 0, connect);
+            std::string t;
+            for (auto s : connect) t += (t.empty() ? "" : "; ") + StepText(s);
+            res.Notes.push_back("Connect sequence not imported (no link settings yet): " + t);
+        }
+
+    TDefinition& def = res.Def;
+    def.Header = SplitList(kColumnNames);
+    std::vector<std::string> info(TDefinition::InfoFieldCount);
+    info[TDefinition::Title] = title;
+    info[TDefinition::Request] = request;
+    info[TDefinition::Echo] = echo ? "Y" : "";
+    for (auto& f : info) f = EmptyToDash(f);
+    def.Info = JoinCommaText(info);
+
+    int stale = 0;
+    // Checking scalings other than x * a + b costs a pass over every raw
+    // value; a real file needs a few, a hostile one gets a bounded time.
+    std::uint64_t budget = std::uint64_t{1} << 24;
+    auto leaveOut = [&](const pugi::xml_node& n, const std::string& why) {
+        res.Notes.push_back("Left out: " + ItemName(n) + " " + why);
+        ++res.Skipped;
+    };
+    // The packet an item reads: false (and reported) when another one.
+    auto readsMonitorPacket = [&](const pugi::xml_node& n) {
+        const auto h = Number(Child(n, "parentcmdidhash"), true).value_or(0);
+        if (h == 0 || h == packetHash) return true;
+        auto it = objs.ByHash.find(h);
+        if (it == objs.ByHash.end()) {
+            ++stale;
+            return true;
+        }
+        leaveOut(n, "reads packet " + Quoted(Title(it->second)) + ", which is not the one requested");
+        return false;
+    };
+
+    for (auto n : objs.All) {
+        const bool value = Named(n, "ADXVALUE"), mask = Named(n, "ADXBITMASK");
+        if (Named(n, "ADXHISTOGRAM")) {
+            auto axis = [&](const char* c) {
+                auto o = objs.Hash(n, c);
+                return o ? Quoted(Title(o)) : std::string("?");
+            };
+            res.Notes.push_back("Histogram not imported (no cell tables yet): " + ItemName(n) + ", " +
+                                Child(n, "rows") + " rows x " + Child(n, "cols") + " columns, X " + axis("xidhash") +
+                                ", Y " + axis("yidhash") + ", Z " + axis("zidhash"));
+            continue;
+        }
+        if (!value && !mask) continue;
+        if (static_cast<int>(def.Words.size()) >= kMaxRows) {
+            leaveOut(n, "is past the " + std::to_string(kMaxRows) + " words a definition holds");
+            continue;
+        }
+        if (!readsMonitorPacket(n)) continue;
+        const auto offset = Number(Child(n, "packetoffset"), true);
+        if (!offset) {
+            leaveOut(n, "has no packet offset");
+            continue;
+        }
+        const std::uint32_t flags = Number(Child(n, "flags"), true).value_or(0);
+        std::vector<std::string> row = EmptyRow();
+        row[colName] = Title(n);
+        row[colID] = CellText(n.attribute("id").value());
+
+        if (value) {
+            TValueItem v;
+            v.Bits = static_cast<int>(Number(Child(n, "sizeinbits"), false).value_or(defaultBits));
+            if (v.Bits != 8 && v.Bits != 16) {
+                leaveOut(n, "is " + std::to_string(v.Bits) + " bits wide");
+                continue;
+            }
+            const std::uint64_t start = std::uint64_t{*offset} + (v.Bits == 16 ? 2 : 1);
+            if (start > FrameLast + 1) {
+                leaveOut(n, "lies at byte " + std::to_string(start) + ", beyond the frame");
+                continue;
+            }
+            auto math = n.child("MATH");
+            v.Equation = CellText(math.attribute("equation").value());
+            if (auto lk = math.attribute("lookupidhash")) {
+                auto h = Number(lk.value(), true);
+                auto it = h ? objs.ByHash.find(*h) : objs.ByHash.end();
+                v.LookupTitle = it == objs.ByHash.end() ? std::string(lk.value()) : Title(it->second);
+            }
+            for (auto var : math.children("VAR"))
+                ++(std::strcmp(var.attribute("type").value(), "link") == 0 ? v.LinkVars : v.NativeVars);
+            v.Signed = (flags & 1) || defaultSigned;
+            v.LowFirst = v.Bits == 16 && ((flags & 2) || defaultLow);
+            v.PacketSize = packetSize;
+            v.BeyondPacket = packet && start > static_cast<std::uint64_t>(packetSize);
+            const TScaling s = DecideScaling(v, budget);
+            row[colStart] = std::to_string(start);
+            row[colBits] = std::to_string(v.Bits);
+            row[colDisplay] = "Value";
+            row[colFormula] = "(User defined)";
+            if (s.Raw) {
+                row[colName] += row[colName].empty() ? "(raw)" : " (raw)";
+                res.Notes.push_back("Imported raw: " + ItemName(n) + " " + s.Reason);
+                ++res.Raw;
+            } else {
+                row[colFactor] = Num(s.Factor);
+                row[colOffset] = Num(s.Offset);
+                row[colUnits] = Child(n, "units");
+                auto range = n.child("range");
+                if (range) {
+                    row[colDmin] = NumText(range.attribute("low").value());
+                    row[colDmax] = NumText(range.attribute("high").value());
+                }
+                auto alarms = n.child("alarms");
+                if (flags & 8) row[colAmin] = NumText(alarms.attribute("low").value());
+                if (flags & 4) row[colAmax] = NumText(alarms.attribute("high").value());
+            }
+        } else {
+            const std::string op = Child(n, "bitop");
+            const std::uint32_t operand = Number(Child(n, "operand"), true).value_or(0);
+            const std::uint32_t result = Number(Child(n, "result"), true).value_or(0);
+            if (!op.empty() && op != "AND") {
+                leaveOut(n, "tests its bits with " + op + ", not AND");
+                continue;
+            }
+            if (operand == 0 || operand > 0xFF) {
+                leaveOut(n, "tests bits " + Child(n, "operand") + ", not bits of one byte");
+                continue;
+            }
+            if (*offset + 1 > FrameLast + 1) {
+                leaveOut(n, "lies at byte " + std::to_string(*offset + 1) + ", beyond the frame");
+                continue;
+            }
+            const int low = std::countr_zero(operand);
+            const int span = 32 - std::countl_zero(operand) - low;
+            if (std::popcount(operand) != span)
+                res.Notes.push_back("Note: " + ItemName(n) + " tests bits that are not adjacent (" +
+                                    Child(n, "operand") + "); its flag word covers bits " + std::to_string(low) +
+                                    " to " + std::to_string(low + span - 1));
+            if (result & ~operand)
+                res.Notes.push_back("Note: " + ItemName(n) + " can never be true (result " + Child(n, "result") +
+                                    " has bits outside " + Child(n, "operand") + ")");
+            if (packet && *offset + 1 > static_cast<std::uint32_t>(packetSize))
+                res.Notes.push_back("Note: " + ItemName(n) + " lies beyond the " + std::to_string(packetSize) +
+                                    "-byte packet");
+            const std::string yes = Child(n, "truestring"), no = Child(n, "falsestring");
+            std::vector<std::string> texts;
+            for (std::uint32_t i = 0; i < (1u << span); ++i) texts.push_back(((i << low) & operand) == result ? yes : no);
+            row[colStart] = std::to_string(*offset + 1) + "." + std::to_string(low);
+            row[colBits] = std::to_string(span);
+            row[colDisplay] = "Flag";
+            row[colFlags] = JoinCommaText(texts);
+        }
+        def.Words.push_back(std::move(row));
+    }
+    if (stale)
+        res.Notes.push_back("Note: items naming a packet that is not in the file (" + std::to_string(stale) +
+                            ") are read from the requested reply");
+    out = std::move(res);
+    return true;
+}
+
+bool ImportAdxFile(const std::string& path, TAdxImport& out, std::string& error)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "is not a regular file";
+        return false;
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > AdxMaxFileSize)
+        return ImportAdx(std::string(AdxMaxFileSize + 1, ' '), path, out, error);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = std::strerror(errno);
+        return false;
+    }
+    std::string data;
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && data.size() <= AdxMaxFileSize) data.append(buf, n);
+    const bool bad = std::ferror(f);
+    std::fclose(f);
+    if (bad) {
+        error = "cannot be read";
+        return false;
+    }
+    return ImportAdx(data, path, out, error);
+}
+
+namespace {
+
+struct TXmlText : pugi::xml_writer {
+    std::string text;
+    void write(const void* data, std::size_t size) override { text.append(static_cast<const char*>(data), size); }
+};
+
+std::string Cell(const std::vector<std::string>& row, int col)
+{
+    return col < static_cast<int>(row.size()) ? row[static_cast<std::size_t>(col)] : std::string();
+}
+
+std::string HexWord(std::uint32_t v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", v);
+    return buf;
+}
+
+std::string HexByte(std::uint32_t v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%02X", v);
+    return buf;
+}
+
+pugi::xml_node Object(pugi::xml_node root, const char* kind, const std::string& id, const std::string& title,
+                      std::uint32_t& serial)
+{
+    auto n = root.append_child(kind);
+    n.append_attribute("id") = Utf8FromLatin1(id).c_str();
+    // Other tools resolve references by the hash written; any unique one serves.
+    n.append_attribute("idhash") = HexWord(0x44560000u + ++serial).c_str();
+    n.append_attribute("title") = Utf8FromLatin1(title).c_str();
+    return n;
+}
+
+void Text(pugi::xml_node n, const char* child, const std::string& text)
+{
+    n.append_child(child).text() = Utf8FromLatin1(text).c_str();
+}
+
+struct TMask {
+    std::uint32_t operand, result;
+    std::string yes, no;
+};
+
+// The one bit test over a run of `bits` bits that gives exactly these texts
+// (the one the import maps back to the same run), if there is one.
+std::optional<TMask> MaskFor(const std::vector<std::string>& t, int bits)
+{
+    const std::uint32_t full = (1u << bits) - 1;
+    std::vector<std::string> distinct;
+    for (const auto& s : t)
+        if (std::find(distinct.begin(), distinct.end(), s) == distinct.end()) distinct.push_back(s);
+    if (distinct.size() == 1) return TMask{full, 0, t[0], t[0]};
+    if (distinct.size() > 2) return std::nullopt;
+    for (int k : {1, 0}) {
+        const std::string& yes = distinct[static_cast<std::size_t>(k)];
+        std::uint32_t ones = full, zeros = full, count = 0;
+        for (std::uint32_t i = 0; i <= full; ++i)
+            if (t[i] == yes) {
+                ones &= i;
+                zeros &= ~i;
+                ++count;
+            }
+        const std::uint32_t op = ones | zeros;
+        if ((op & 1) && (op >> (bits - 1) & 1) && count == 1u << (bits - std::popcount(op)))
+            return TMask{op, ones, yes, distinct[static_cast<std::size_t>(1 - k)]};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes)
+{
+    pugi::xml_document doc;
+    auto root = doc.append_child("ADXFORMAT");
+    root.append_attribute("version") = "1.01";
+    std::uint32_t serial = 0;
+
+    // Which rows an ADX item can express, and the reply bytes they need.
+    struct TItem {
+        const std::vector<std::string>* row;
+        bool mask;
+        std::uint32_t offset, operand = 0, result = 0;
+        int bits;
+        std::string yes, no;
+    };
+    std::vector<TItem> items;
+    std::uint32_t packetSize = 1;
+    for (const auto& row : def.Words) {
+        const TDisplay d(row);
+        const std::string name = Quoted(d.Name) + " (ID " + d.ID + ")";
+        if (d.Display != DisplayKind::Flag) {
+            if ((d.Bits != 8 && d.Bits != 16) || d.StartBit != 0 || d.StartByte < d.Bits / 8) {
+                notes.push_back("Left out: " + name + " is not a whole 8 or 16-bit value");
+                continue;
+            }
+            items.push_back({&row, false, static_cast<std::uint32_t>(d.StartByte - d.Bits / 8), 0, 0, d.Bits, {}, {}});
+        } else {
+            if (d.Bits < 1 || d.StartBit < 0 || d.StartBit + d.Bits > 8 || d.StartByte < 1) {
+                notes.push_back("Left out: " + name + " is not a run of bits in one byte");
+                continue;
+            }
+            std::vector<std::string> t = d.Flags;
+            t.resize(std::size_t{1} << d.Bits, "?");
+            auto m = MaskFor(t, d.Bits);
+            if (!m) {
+                notes.push_back("Left out: " + name + " has flag texts no single bit test gives");
+                continue;
+            }
+            items.push_back({&row, true, static_cast<std::uint32_t>(d.StartByte - 1), m->operand << d.StartBit,
+                             m->result << d.StartBit, d.Bits, m->yes, m->no});
+        }
+        packetSize = std::max<std::uint32_t>(packetSize, static_cast<std::uint32_t>(d.StartByte));
+    }
+
+    auto header = root.append_child("ADXHEADER");
+    Text(header, "flags", def.EchoOn() ? "0x01" : "0x00");
+    Text(header, "objectcount", std::to_string(items.size() + 3));
+    Text(header, "desc", def.InfoText(TDefinition::Title));
+    Text(header, "baud", "8192");
+    auto defaults = header.append_child("DEFAULTS");
+    for (auto [k, v] : {std::pair{"datasizeinbits", "8"}, {"sigdigits", "2"}, {"outputtype", "3"}, {"baud", "0"},
+                        {"signed", "0"}, {"lsbfirst", "0"}, {"float", "0"}})
+        defaults.append_attribute(k) = v;
+    Text(header, "monitorcmd", "monitormacro");
+
+    std::vector<std::uint8_t> request(FrameLast + 1);
+    int count = 0;
+    try {
+        count = HexToBytes(def.RequestText(), request.data(), FrameLast);
+    } catch (const std::exception&) {
+        notes.push_back("The request is longer than a frame and was cut");
+        count = FrameLast + 1;
+    }
+    request.resize(static_cast<std::size_t>(count));
+    auto send = Object(root, "ADXCSENDCOMMAND", "request", "Request", serial);
+    send.append_child("SNDCMDCHECKSUM").append_attribute("type") = "2";
+    auto bytes = send.append_child("bytestring");
+    bytes.append_attribute("size") = ("0x" + ByteToHex(count)).c_str();
+    bytes.text() = HexBytes(request, "").c_str();
+    auto reply = Object(root, "ADXCLISTENPACKET", "reply", "Reply", serial);
+    reply.append_attribute("flags") = "0x00000005";
+    Text(reply, "listentimeout", "500");
+    Text(reply, "packetbodylength", std::to_string(packetSize + 3));
+    Text(reply, "packetoffsetinbody", "3");
+    Text(reply, "packetsize", std::to_string(packetSize));
+    auto macro = Object(root, "ADXMACRO", "monitormacro", "Monitor", serial);
+    macro.append_attribute("repeatcount") = "1";
+    for (const char* id : {"request", "reply"}) {
+        auto node = macro.append_child("NODE");
+        node.append_attribute("commandID") = id;
+        node.append_attribute("repeatcount") = "1";
+    }
+    if (request.empty()) {
+        root.remove_child(send);
+        macro.remove_child(macro.first_child());
+    }
+
+    for (const TItem& it : items) {
+        const auto& row = *it.row;
+        auto n = Object(root, it.mask ? "ADXBITMASK" : "ADXVALUE", Cell(row, colID), Cell(row, colName), serial);
+        if (it.mask) {
+            Text(n, "truestring", it.yes);
+            Text(n, "falsestring", it.no);
+            Text(n, "packetoffset", HexByte(it.offset));
+            Text(n, "operand", HexWord(it.operand));
+            Text(n, "bitop", "AND");
+            Text(n, "result", HexWord(it.result));
+            continue;
+        }
+        const bool low = !Cell(row, colAmin).empty(), high = !Cell(row, colAmax).empty();
+        Text(n, "flags", HexWord((high ? 4u : 0u) | (low ? 8u : 0u)));
+        Text(n, "units", Cell(row, colUnits));
+        Text(n, "packetoffset", HexByte(it.offset));
+        if (it.bits == 16) Text(n, "sizeinbits", "16");
+        // Limits as low/high pairs; a missing one is left out, as it came.
+        auto pair = [&](const char* kind, int lowCol, int highCol) {
+            if (Cell(row, lowCol).empty() && Cell(row, highCol).empty()) return;
+            auto e = n.append_child(kind);
+            if (!Cell(row, lowCol).empty()) e.append_attribute("low") = NumText(Cell(row, lowCol)).c_str();
+            if (!Cell(row, highCol).empty()) e.append_attribute("high") = NumText(Cell(row, highCol)).c_str();
+        };
+        pair("range", colDmin, colDmax);
+        pair("alarms", colAmin, colAmax);
+        const TDisplay d(row);
+        std::string eq = "X";
+        if (d.Factor != 1) eq += " * " + Num(d.Factor);
+        if (d.Offset != 0) eq += " + " + Num(d.Offset);
+        auto math = n.append_child("MATH");
+        math.append_attribute("equation") = eq.c_str();
+        auto var = math.append_child("VAR");
+        var.append_attribute("varID") = "X";
+        var.append_attribute("type") = "native";
+    }
+    header.child("objectcount").text() = std::to_string(std::distance(root.begin(), root.end()) - 1).c_str();
+    TXmlText w;
+    doc.save(w, "  ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_latin1);
+    return w.text;
+}
+
+std::string DefinitionText(const TDefinition& def)
+{
+    auto rowText = [](const std::vector<std::string>& cells) {
+        std::vector<std::string> f(cells);
+        f.resize(DefColumnCount);
+        for (auto& c : f) c = EmptyToDash(c);
+        return JoinCommaText(f);
+    };
+    // The lines the window's store writes for a new definition.
+    std::string text = "[ALDL]\r\nVersion=1\r\nInfo=" + def.Info + "\r\nHeader=" +
+                       JoinCommaText(def.Header.empty() ? SplitList(kColumnNames) : def.Header) +
+                       "\r\nWords=" + std::to_string(def.Words.size()) + "\r\n\r\n[STREAM]\r\n";
+    for (std::size_t k = 0; k < def.Words.size(); ++k)
+        text += "W" + std::to_string(k + 1) + "=" + rowText(def.Words[k]) + "\r\n";
+    return text;
+}
+
+bool WriteFileAtomic(const std::string& path, const std::string& data, std::string& error)
+{
+    const std::string temp = path + ".part" + std::to_string(::getpid());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    std::size_t done = 0;
+    int e = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            e = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (!e && ::fsync(fd) != 0 && errno != EINVAL) e = errno;
+    if (::close(fd) != 0 && !e) e = errno;
+    if (!e && ::rename(temp.c_str(), path.c_str()) != 0) e = errno;
+    if (e) {
+        ::unlink(temp.c_str());
+        error = std::strerror(e);
+        return false;
+    }
+    return true;
+}
