@@ -1,6 +1,7 @@
 #include "decode/DisplayLayout.h"
 #include "decode/Expression.h"
 #include "decode/WordDecode.h"
+#include "definitions/Definition.h"
 
 #include <gtest/gtest.h>
 
@@ -200,6 +201,33 @@ TEST(Expression, CirclesOfReferences)
     EXPECT_EQ(r.Words[1].Text, "2");
     EXPECT_EQ(r.Words[2].Text, "3");
     EXPECT_EQ(r.Words[3].Text, "7");
+}
+
+TEST(Expression, ShippedUsStreamDefinition)
+{
+    TDefinition def;
+    std::string error;
+    ASSERT_TRUE(LoadDefinitionFile(std::string(EXAMPLES_DIR) + "/a221-v6.ald", def, error)) << error;
+    TAldl aldl;
+    TDisplayLayout layout;
+    BuildDisplays(def.Words, aldl, layout);
+    ASSERT_TRUE(layout.Problems.empty()) << layout.Problems[0];
+    FrameBuffer frame{};
+    frame[6] = 0x01; // reference period 320: 4096 rpm
+    frame[7] = 0x40;
+    frame[13] = 0xFF; // spark -10 * 255 / 90
+    frame[14] = 0xE4;
+    frame[24] = 0x06; // park
+    TFrameResult r;
+    DecodeWords(aldl, frame, r);
+    auto text = [&](const std::string& id) {
+        for (int i = 0; i < aldl.Count(); ++i)
+            if (aldl.Items(i).ID == id) return r.Words[static_cast<std::size_t>(i)].Text;
+        return std::string("no such word");
+    };
+    EXPECT_EQ(text("RPM"), "4096");
+    EXPECT_EQ(text("SPK"), "-9.88");
+    EXPECT_EQ(text("RANGE"), "Park");
 }
 
 } // namespace
