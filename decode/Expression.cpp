@@ -222,9 +222,11 @@ std::string Join(const std::vector<Tok>& toks, std::size_t from, std::size_t to)
     std::string out;
     for (std::size_t k = from; k < to; ++k) {
         // Operator characters stay together ("<=", "&&"); everything else is spaced.
-        const bool together = (toks[k].kind == Tok::Op && toks[k - 1].kind == Tok::Op) ||
-                              (toks[k].kind == Tok::Open && toks[k - 1].kind == Tok::Func);
-        if (k > from && !together) out += ' ';
+        if (k > from) {
+            const bool together = (toks[k].kind == Tok::Op && toks[k - 1].kind == Tok::Op) ||
+                                  (toks[k].kind == Tok::Open && toks[k - 1].kind == Tok::Func);
+            if (!together) out += ' ';
+        }
         out += toks[k].text;
     }
     return out;
