@@ -72,6 +72,7 @@ TEST(Expression, FunctionsAndOperators)
     EXPECT_EQ(Eval("=if(X!=3, 1, 2)", 3), 2);
     EXPECT_EQ(Eval("=2^X - (X+1)*2/4", 3), 6);
     EXPECT_EQ(Eval("=1.5e2 + .5", 0), 150.5);
+    EXPECT_EQ(Eval("=-(X)+1", 3), -2);
     // Other words: bare when a plain identifier, else in braces; X is always the raw value.
     EXPECT_EQ(Eval("={IPW}*RPM/1200 + {4} + {X}", 7, {"IPW", "RPM", "4", "X"}, {6, 2000, 1, 100}), 111);
     EXPECT_TRUE(std::isinf(Eval("=1310720/X", 0)));
