@@ -491,6 +491,12 @@ std::vector<TExprProblem> TExprSet::Compile(const std::vector<TExprWord>& words)
     return problems;
 }
 
+const std::vector<int>& TExprSet::Reads(int word) const
+{
+    static const std::vector<int> none;
+    return Has(word) ? programs_[static_cast<std::size_t>(word)]->refs : none;
+}
+
 double TExprSet::Evaluate(int word, double raw)
 {
     Program& p = *programs_[static_cast<std::size_t>(word)];

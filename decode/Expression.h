@@ -81,6 +81,8 @@ public:
     const std::vector<int>& Referenced() const { return referenced_; }
     // Expression words, each after the words it reads.
     const std::vector<int>& Order() const { return order_; }
+    // The words expression word `word` reads (none for a plain word).
+    const std::vector<int>& Reads(int word) const;
     void SetValue(int word, double value) { slots_[static_cast<std::size_t>(word)] = value; }
     // Evaluates word `word` (one of Order(), in that order) for its raw
     // value and keeps the result for the words that read it.

@@ -151,6 +151,15 @@ bool ComputedRange(const TAldl& aldl, int word, long double& lo, long double& hi
         if (d.StartBit < 0 || d.Bits <= 0 || std::int64_t{d.StartBit} + d.Bits > 24) return std::int64_t{0};
         return (std::int64_t{1} << d.Bits) - 1;
     };
+    // Only the expressions this word depends on, each before its readers.
+    std::vector<char> needed(static_cast<std::size_t>(aldl.Count()), 0);
+    needed[static_cast<std::size_t>(word)] = 1;
+    std::vector<int> chain;
+    for (auto it = exprs.Order().rbegin(); it != exprs.Order().rend(); ++it) {
+        if (!needed[static_cast<std::size_t>(*it)]) continue;
+        chain.insert(chain.begin(), *it);
+        for (int r : exprs.Reads(*it)) needed[static_cast<std::size_t>(r)] = 1;
+    }
     const std::int64_t own = full(aldl.Items(word));
     const std::int64_t n = std::min<std::int64_t>(own, steps);
     bool any = false;
@@ -158,10 +167,11 @@ bool ComputedRange(const TAldl& aldl, int word, long double& lo, long double& hi
         const double t = n ? static_cast<double>(k) / static_cast<double>(n) : 0.0;
         auto raw = [&](int i) { return std::round(t * static_cast<double>(full(aldl.Items(i)))); };
         for (int i : exprs.Referenced()) {
+            if (!needed[static_cast<std::size_t>(i)]) continue;
             const TDisplay& d = aldl.Items(i);
             exprs.SetValue(i, static_cast<double>(static_cast<long double>(raw(i)) * d.Factor + d.Offset));
         }
-        for (int i : exprs.Order()) {
+        for (int i : chain) {
             const double v = exprs.Evaluate(i, raw(i));
             if (i != word || !std::isfinite(v)) continue;
             if (!any || v < lo) lo = v;
