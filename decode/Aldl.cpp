@@ -69,11 +69,33 @@ TDisplay::TDisplay(const std::vector<std::string>& cells)
     Offset = FloatFromText(Cell(cells, colOffset), 0.0L);
     Flags = SplitList(Cell(cells, colFlags));
     Avg = StrToIntDef(Cell(cells, colAvg), 0);
+    if (IsExpressionText(Cell(cells, colFormula))) Expression = Cell(cells, colFormula);
 }
 
 void TAldl::Add(const std::vector<std::string>& cells) { items_.push_back(std::make_unique<TDisplay>(cells)); }
 
-void TAldl::Clear() { items_.clear(); }
+void TAldl::Clear()
+{
+    items_.clear();
+    exprs_.Clear();
+}
+
+std::vector<TExprProblem> TAldl::CompileExpressions()
+{
+    std::vector<TExprWord> words;
+    words.reserve(items_.size());
+    for (const auto& d : items_) words.push_back({d->Name, d->ID, d->Expression});
+    std::vector<TExprProblem> problems = exprs_.Compile(words);
+    for (int i = 0; i < Count(); ++i) {
+        TDisplay& d = *items_[static_cast<std::size_t>(i)];
+        d.Computed = exprs_.Has(i);
+        if (!d.Expression.empty() && !d.Computed) {
+            d.Factor = 1.0L;
+            d.Offset = 0.0L;
+        }
+    }
+    return problems;
+}
 
 TDisplay& TAldl::Items(int index)
 {

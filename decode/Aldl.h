@@ -1,6 +1,8 @@
 #pragma once
 // The stream word model: one decoder per definition row, and the ordered
 // list of them that decodes every frame.
+#include "decode/Expression.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -46,6 +48,10 @@ public:
     long double Amin = 0.0L;
     long double Amax = 255.0L;
     std::vector<std::string> Flags;
+    // A Formula cell starting with "=" (empty otherwise), and whether it
+    // compiled at set-up and so replaces Factor and Offset.
+    std::string Expression;
+    bool Computed = false;
 };
 
 class TAldl {
@@ -57,6 +63,13 @@ public:
     const TDisplay& Items(int index) const;
     int Count() const { return static_cast<int>(items_.size()); }
 
+    // Compiles the expressions of every decoder, after the last Add. A word
+    // whose expression fails gets a problem and shows its raw value.
+    std::vector<TExprProblem> CompileExpressions();
+    // The compiled expressions; evaluating keeps each frame's results in it.
+    TExprSet& Expressions() const { return exprs_; }
+
 private:
     std::vector<std::unique_ptr<TDisplay>> items_;
+    mutable TExprSet exprs_;
 };

@@ -17,6 +17,7 @@ void BuildDisplays(const std::vector<std::vector<std::string>>& words, TAldl& al
     aldl.Clear();
     layout = TDisplayLayout{};
     for (const auto& row : words) aldl.Add(row);
+    for (TExprProblem& p : aldl.CompileExpressions()) layout.Problems.push_back(std::move(p.Text));
     for (int i = 0; i < aldl.Count(); ++i)
         (aldl.Items(i).Display == DisplayKind::Flag ? layout.MalfWords : layout.DataWords).push_back(i);
 

@@ -18,11 +18,13 @@ struct TDisplayLayout {
     std::vector<int> DataWords; // Value and Chart words
     std::vector<int> MalfWords; // Flag words
     std::array<TChartLayout, 3> Charts;
+    // One text per word whose expression did not compile (it shows its raw value).
+    std::vector<std::string> Problems;
 };
 
 // Clears `aldl` and adds one decoder per word row (cells by column, missing
 // cells empty). Ranges and names come only from rows whose Display cell is
 // exactly "Chart": the smallest Dmin (default 0) and largest Dmax (default
 // 255) of a chart's rows, never narrower than 0 to 1; a trace is named by the
-// ID of the last such row on it.
+// ID of the last such row on it. Expressions are compiled here, once.
 void BuildDisplays(const std::vector<std::vector<std::string>>& words, TAldl& aldl, TDisplayLayout& layout);

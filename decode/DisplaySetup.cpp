@@ -1,6 +1,7 @@
 // TfrmMain::SetUpDisplays: the current definition becomes the live displays.
 #include "decode/DisplayLayout.h"
 #include "decode/Hex.h"
+#include "definitions/Dialogs.h"
 #include "definitions/Sgrid.h"
 #include "ui/Main.h"
 
@@ -64,4 +65,10 @@ void TfrmMain::SetUpDisplays()
         charts[k]->SetMaxRange(layout.Charts[static_cast<std::size_t>(k)].MaxRange);
     }
     for (TLxChart* c : charts) c->SetUpdating(false);
+
+    if (!layout.Problems.empty()) {
+        std::string text;
+        for (const std::string& p : layout.Problems) text += (text.empty() ? "" : "\n") + p;
+        Dialogs().Message(text, "Diduvuve", MsgButtons::Ok, MsgKind::Warning);
+    }
 }

@@ -1,6 +1,7 @@
 #include "decode/WordDecode.h"
 
 #include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -102,16 +103,81 @@ void DecodeWords(const TAldl& aldl, const FrameBuffer& frame, TFrameResult& out,
         w.Read = true;
         w.Raw = RawWord(frame.data(), FrameLast, d.StartByte, d.StartBit, d.Bits);
         w.Value = static_cast<long double>(w.Raw) * d.Factor + d.Offset;
+    }
+    // Expressions read the values of any word of the frame, so they come
+    // once every plain value is known, each after the words it reads.
+    TExprSet& exprs = aldl.Expressions();
+    if (!exprs.Empty()) {
+        constexpr double unread = std::numeric_limits<double>::quiet_NaN();
+        for (int i : exprs.Referenced()) {
+            const TWordResult& w = out.Words[static_cast<std::size_t>(i)];
+            exprs.SetValue(i, w.Read ? static_cast<double>(w.Value) : unread);
+        }
+        for (int i : exprs.Order()) {
+            TWordResult& w = out.Words[static_cast<std::size_t>(i)];
+            if (w.Read) w.Value = exprs.Evaluate(i, static_cast<double>(w.Raw));
+            else exprs.SetValue(i, unread);
+        }
+    }
+    const int fed = out.FirstUnread < 0 ? count : out.FirstUnread;
+    for (int i = 0; i < count; ++i) {
+        const TDisplay& d = aldl.Items(i);
+        TWordResult& w = out.Words[static_cast<std::size_t>(i)];
+        if (!w.Read) continue;
+        w.Text.clear();
+        // A computed value that is no number has no text, no alarm and no point.
+        if (d.Computed && !std::isfinite(w.Value)) {
+            w.Below = w.Above = false;
+            continue;
+        }
         w.Below = w.Value < d.Amin;
         w.Above = w.Value > d.Amax;
         if (d.Display == DisplayKind::Flag) {
             if (texts) w.Text = FlagText(d, w.Value);
-            else w.Text.clear();
             continue;
         }
-        w.Text.clear();
         if (texts) AppendNumberText(w.Text, w.Value);
-        if (out.FirstUnread < 0 && d.Chart >= 1 && d.Chart <= 3 && d.Series >= 1 && d.Series <= 4)
+        if (i < fed && d.Chart >= 1 && d.Chart <= 3 && d.Series >= 1 && d.Series <= 4)
             out.Feed[static_cast<std::size_t>(d.Chart - 1)][static_cast<std::size_t>(d.Series - 1)] = w.Value;
     }
+}
+
+bool ComputedRange(const TAldl& aldl, int word, long double& lo, long double& hi, int steps)
+{
+    TExprSet& exprs = aldl.Expressions();
+    if (!exprs.Has(word) || steps < 1) return false;
+    auto full = [](const TDisplay& d) {
+        // What RawWord can give: nothing outside its 24-bit window.
+        if (d.StartBit < 0 || d.Bits <= 0 || std::int64_t{d.StartBit} + d.Bits > 24) return std::int64_t{0};
+        return (std::int64_t{1} << d.Bits) - 1;
+    };
+    // Only the expressions this word depends on, each before its readers.
+    std::vector<char> needed(static_cast<std::size_t>(aldl.Count()), 0);
+    needed[static_cast<std::size_t>(word)] = 1;
+    std::vector<int> chain;
+    for (auto it = exprs.Order().rbegin(); it != exprs.Order().rend(); ++it) {
+        if (!needed[static_cast<std::size_t>(*it)]) continue;
+        chain.insert(chain.begin(), *it);
+        for (int r : exprs.Reads(*it)) needed[static_cast<std::size_t>(r)] = 1;
+    }
+    const std::int64_t own = full(aldl.Items(word));
+    const std::int64_t n = std::min<std::int64_t>(own, steps);
+    bool any = false;
+    for (std::int64_t k = 0; k <= n; ++k) {
+        const double t = n ? static_cast<double>(k) / static_cast<double>(n) : 0.0;
+        auto raw = [&](int i) { return std::round(t * static_cast<double>(full(aldl.Items(i)))); };
+        for (int i : exprs.Referenced()) {
+            if (!needed[static_cast<std::size_t>(i)]) continue;
+            const TDisplay& d = aldl.Items(i);
+            exprs.SetValue(i, static_cast<double>(static_cast<long double>(raw(i)) * d.Factor + d.Offset));
+        }
+        for (int i : chain) {
+            const double v = exprs.Evaluate(i, raw(i));
+            if (i != word || !std::isfinite(v)) continue;
+            if (!any || v < lo) lo = v;
+            if (!any || v > hi) hi = v;
+            any = true;
+        }
+    }
+    return any;
 }

@@ -19,8 +19,9 @@ using TChartFeed = std::array<std::array<long double, 4>, 3>;
 struct TWordResult {
     bool Read = false;     // false: the start byte lies outside the buffer; nothing below is set
     std::int32_t Raw = 0;
-    long double Value = 0; // Raw x Factor + Offset
-    std::string Text;      // the Value column: NumberToText(Value), or the flag text ("?" when none)
+    long double Value = 0; // Raw x Factor + Offset, or the word's expression
+    std::string Text;      // the Value column: NumberToText(Value), or the flag text ("?" when none);
+                           // empty when an expression gave no finite number
     bool Below = false;    // Value < Amin
     bool Above = false;    // Value > Amax
 };
@@ -47,3 +48,9 @@ void AppendNumberText(std::string& out, long double value);
 int FlagIndex(const TDisplay& d, long double value);
 // The malfunction table's text for that value: the flag text, or "?".
 const std::string& FlagText(const TDisplay& d, long double value);
+
+// The smallest and largest finite value that computed word `word` takes
+// while every word's raw value runs over its whole range together (in at
+// most `steps` steps; other words read at the same point of their ranges).
+// False when the word is not computed or gives no finite value.
+bool ComputedRange(const TAldl& aldl, int word, long double& lo, long double& hi, int steps = 65536);

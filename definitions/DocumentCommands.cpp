@@ -137,6 +137,13 @@ void TfrmMain::EditWord()
 {
     if (!frmEditWord) return;
     const int row = sgAldl->Row();
+    // The other words, for checking an expression against those it reads.
+    std::vector<std::vector<std::string>> words;
+    for (int r = 1; r <= sgAldl->RowCount() - 2; ++r) {
+        words.emplace_back();
+        for (int c = 0; c < DefColumnCount; ++c) words.back().push_back(sgAldl->Cells(c, r));
+    }
+    frmEditWord->SetFrame(words, row - 1);
     frmEditWord->LoadRow(sgAldl->GetRowText(row));
     if (ExecModal(*frmEditWord) == QDialog::Accepted) {
         sgAldl->SetRowText(row, frmEditWord->StoreRow());

@@ -3,7 +3,9 @@
 #include "definitions/QtText.h"
 
 #include "decode/Errors.h"
+#include "decode/Expression.h"
 #include "decode/Hex.h"
+#include "decode/WordDecode.h"
 #include "definitions/Dialogs.h"
 
 #include <QApplication>
@@ -141,19 +143,29 @@ TfrmEditWord::TfrmEditWord(QWidget* parent) : QDialog(parent)
     txtFactor = Edit(grpCalc, "txtFactor");
     lblOffset = Label(grpCalc, "Add:", "lblOffset");
     txtOffset = Edit(grpCalc, "txtOffset");
+    txtExpr = Edit(grpCalc, "txtExpr");
+    txtExpr->setToolTip("Instead of multiplier and addend: X is the raw value, other words by ID ({ID} when "
+                        "not a plain name); + - * / ^, comparisons, signed(x, bits), table(x, x1, y1, ...), "
+                        "min, max, abs, if(c, a, b)");
+    lblExprCheck = Label(grpCalc, "", "lblExprCheck");
+    lblExprCheck->setWordWrap(true);
     txtUnits = Edit(grpCalc, "txtUnits");
     txtAvg = Edit(grpCalc, "txtAvg");
     auto* gc = new QGridLayout(grpCalc);
     gc->addWidget(Label(grpCalc, "Formula:"), 0, 0);
     gc->addWidget(cbFormula, 0, 1);
-    gc->addWidget(lblFactor, 1, 0);
-    gc->addWidget(txtFactor, 1, 1);
-    gc->addWidget(lblOffset, 2, 0);
-    gc->addWidget(txtOffset, 2, 1);
-    gc->addWidget(Label(grpCalc, "Units:"), 3, 0);
-    gc->addWidget(txtUnits, 3, 1);
-    gc->addWidget(Label(grpCalc, "Rolling Avg:"), 4, 0);
-    gc->addWidget(txtAvg, 4, 1);
+    gc->addWidget(Label(grpCalc, "Expression:"), 1, 0);
+    gc->addWidget(txtExpr, 1, 1);
+    gc->addWidget(lblExprCheck, 2, 0, 1, 2);
+    gc->addWidget(lblFactor, 3, 0);
+    gc->addWidget(txtFactor, 3, 1);
+    gc->addWidget(lblOffset, 4, 0);
+    gc->addWidget(txtOffset, 4, 1);
+    gc->addWidget(Label(grpCalc, "Units:"), 5, 0);
+    gc->addWidget(txtUnits, 5, 1);
+    gc->addWidget(Label(grpCalc, "Rolling Avg:"), 6, 0);
+    gc->addWidget(txtAvg, 6, 1);
+    lblExprCheck->hide();
 
     grpOutput = new QGroupBox("Data stream output:", this);
     cbDisplay = new QComboBox(grpOutput);
@@ -257,6 +269,7 @@ TfrmEditWord::TfrmEditWord(QWidget* parent) : QDialog(parent)
     for (QLineEdit* e : {txtBits, txtFactor, txtOffset}) connect(e, &QLineEdit::editingFinished, this, &TfrmEditWord::reCalc);
     connect(cbFormula, &QComboBox::currentIndexChanged, this, &TfrmEditWord::cbFormulaChange);
     connect(cbDisplay, &QComboBox::currentIndexChanged, this, &TfrmEditWord::cbDisplayChange);
+    connect(txtExpr, &QLineEdit::textChanged, this, &TfrmEditWord::txtExprChange);
     connect(btnAmin, &QPushButton::clicked, this, &TfrmEditWord::btnAminClick);
     connect(btnAmax, &QPushButton::clicked, this, &TfrmEditWord::btnAmaxClick);
     connect(btnDmin, &QPushButton::clicked, this, &TfrmEditWord::btnDminClick);
@@ -288,7 +301,11 @@ void TfrmEditWord::LoadRow(const std::string& rowText)
     SetText(txtDmax, field(10));
     {
         const QSignalBlocker block(cbFormula);
-        cbFormula->setCurrentIndex(FindItemFolded(cbFormula, field(11)));
+        const QSignalBlocker blockExpr(txtExpr);
+        const std::string formula = field(11);
+        const bool expression = IsExpressionText(formula);
+        cbFormula->setCurrentIndex(expression ? -1 : FindItemFolded(cbFormula, formula));
+        SetText(txtExpr, expression ? formula.substr(1) : std::string());
     }
     SetText(txtUnits, field(12));
     SetText(txtFactor, field(13));
@@ -303,6 +320,69 @@ void TfrmEditWord::LoadRow(const std::string& rowText)
     if (!names.empty() && names.back().empty()) flags += '\n';
     memFlag->setPlainText(Latin1(flags));
     SetText(txtAvg, field(16));
+    txtExprChange();
+}
+
+void TfrmEditWord::SetFrame(const std::vector<std::vector<std::string>>& rows, int row)
+{
+    frameRows_ = rows;
+    frameRow_ = row;
+}
+
+bool TfrmEditWord::checkExpression(std::string& error, long double& lo, long double& hi, bool& ranged) const
+{
+    error.clear();
+    ranged = false;
+    std::vector<std::string> cells = SplitList(StoreRow());
+    for (std::string& c : cells) c = DashToEmpty(c);
+    std::vector<std::vector<std::string>> rows = frameRows_;
+    int self = frameRow_;
+    if (self >= 0 && self < static_cast<int>(rows.size())) rows[static_cast<std::size_t>(self)] = cells;
+    else {
+        self = static_cast<int>(rows.size());
+        rows.push_back(cells);
+    }
+    TAldl aldl;
+    for (const auto& r : rows) aldl.Add(r);
+    for (const TExprProblem& p : aldl.CompileExpressions())
+        if (p.Word == self) {
+            error = p.What;
+            return false;
+        }
+    ranged = ComputedRange(aldl, self, lo, hi);
+    return true;
+}
+
+void TfrmEditWord::txtExprChange()
+{
+    const bool expression = !txtExpr->text().trimmed().isEmpty();
+    if (expression && cbFormula->currentIndex() >= 0) {
+        // An expression replaces the preset: the list shows none and the
+        // multiplier and addend lock, as with no formula chosen.
+        const QSignalBlocker block(cbFormula);
+        cbFormula->setCurrentIndex(-1);
+        setFormula();
+    }
+    lblExprCheck->setVisible(expression);
+    if (!expression) return;
+    std::string error;
+    long double lo = 0, hi = 0;
+    bool ranged = false;
+    if (checkExpression(error, lo, hi, ranged)) {
+        lblExprCheck->setStyleSheet(QString());
+        lblExprCheck->setText(Latin1(ranged ? "Gives " + NumberToText(lo) + " to " + NumberToText(hi) + " over the raw range"
+                                            : std::string("Gives no number over the raw range")));
+    } else {
+        lblExprCheck->setStyleSheet("color: #c00000");
+        lblExprCheck->setText(Latin1("Not valid: " + error));
+    }
+    if (!recalculating_) {
+        try {
+            calcDefaults();
+        } catch (const std::exception&) {
+            // Too many bits: Ok or leaving the box reports it, not each keystroke.
+        }
+    }
 }
 
 std::string TfrmEditWord::StoreRow() const
@@ -311,7 +391,8 @@ std::string TfrmEditWord::StoreRow() const
         Text(txtName),    Text(txtId),     Text(txtStart),  Text(txtBits),
         Text(txtAmin),    Text(txtAmax),   Latin1Of(cbDisplay->currentText()),
         Text(txtChart),   Text(txtSeries), Text(txtDmin),   Text(txtDmax),
-        Latin1Of(cbFormula->currentText()),       Text(txtUnits),  Text(txtFactor),
+        txtExpr->text().trimmed().isEmpty() ? Latin1Of(cbFormula->currentText()) : "=" + Text(txtExpr),
+        Text(txtUnits),  Text(txtFactor),
         Text(txtOffset),  JoinCommaText(MemoLines(memFlag)), Text(txtAvg)};
     std::vector<std::string> dashed;
     dashed.reserve(fields.size());
@@ -380,8 +461,22 @@ void TfrmEditWord::calcDefaults()
 {
     txtAmindef->setText(txtDmin->text());
     txtAmaxdef->setText(txtDmax->text());
+    const std::int32_t range = rawRange();
+    if (!txtExpr->text().trimmed().isEmpty()) {
+        // The expression's own extremes; one that does not compile shows the raw value.
+        std::string error;
+        long double lo = 0, hi = 0;
+        bool ranged = false;
+        if (!checkExpression(error, lo, hi, ranged) || !ranged) {
+            lo = 0;
+            hi = range;
+        }
+        SetText(txtDmindef, NumberToText(lo));
+        SetText(txtDmaxdef, NumberToText(hi));
+        return;
+    }
     SetText(txtDmindef, std::to_string(StrToIntDef(Text(txtOffset), 0)));
-    SetText(txtDmaxdef, NumberToText(FloatFromText(Text(txtFactor), 1) * rawRange()));
+    SetText(txtDmaxdef, NumberToText(FloatFromText(Text(txtFactor), 1) * range));
 }
 
 void TfrmEditWord::reCalc()
@@ -424,6 +519,15 @@ void TfrmEditWord::btnOkClick()
         ShowMessage("ID is required");
         return;
     }
+    if (!txtExpr->text().trimmed().isEmpty()) {
+        std::string error;
+        long double lo, hi;
+        bool ranged;
+        if (!checkExpression(error, lo, hi, ranged)) {
+            ShowMessage("Expression: " + error);
+            return;
+        }
+    }
     accept();
 }
 
@@ -434,5 +538,10 @@ void TfrmEditWord::btnDminClick() { txtDmin->setText(txtDmindef->text()); }
 void TfrmEditWord::btnDmaxClick() { txtDmax->setText(txtDmaxdef->text()); }
 void TfrmEditWord::txtDminChange() { txtAmindef->setText(txtDmin->text()); }
 void TfrmEditWord::txtDmaxChange() { txtAmaxdef->setText(txtDmax->text()); }
-void TfrmEditWord::cbFormulaChange() { reCalc(); }
+void TfrmEditWord::cbFormulaChange()
+{
+    // Choosing from the list replaces an expression.
+    if (cbFormula->currentIndex() >= 0) txtExpr->clear();
+    reCalc();
+}
 void TfrmEditWord::cbDisplayChange() { reCalc(); }

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QGroupBox;
@@ -26,6 +27,14 @@ public:
 
     void LoadRow(const std::string& rowText);
     std::string StoreRow() const;
+    // The definition's word rows (cells by column) and the index among them
+    // of the row being edited (the count for a new word), so an expression
+    // is checked against the words it reads.
+    void SetFrame(const std::vector<std::vector<std::string>>& rows, int row);
+    // Checks the typed expression as set-up will; false with `error` when it
+    // would not compile. `ranged` tells whether lo and hi, its smallest and
+    // largest value over the raw range, were found.
+    bool checkExpression(std::string& error, long double& lo, long double& hi, bool& ranged) const;
 
     void reCalc();
     // 2^bits - 1; throws ERangeError when it does not fit 32 bits.
@@ -45,12 +54,15 @@ public:
     void txtDmaxChange();
     void cbFormulaChange();
     void cbDisplayChange();
+    void txtExprChange();
 
     QLineEdit *txtName = nullptr, *txtId = nullptr;
     QGroupBox *grpInput = nullptr, *grpCalc = nullptr, *grpOutput = nullptr;
     QLineEdit *txtStart = nullptr, *txtBits = nullptr, *txtRange = nullptr;
     QComboBox* cbFormula = nullptr;
     QLabel *lblFactor = nullptr, *lblOffset = nullptr;
+    QLineEdit* txtExpr = nullptr;   // the expression, without its "="
+    QLabel* lblExprCheck = nullptr; // what is wrong with it, or the values it gives
     QLineEdit *txtFactor = nullptr, *txtOffset = nullptr, *txtUnits = nullptr, *txtAvg = nullptr;
     QComboBox* cbDisplay = nullptr;
     QLineEdit *txtAmin = nullptr, *txtAmindef = nullptr, *txtAmax = nullptr, *txtAmaxdef = nullptr;
@@ -67,4 +79,6 @@ protected:
 
 private:
     bool recalculating_ = false;
+    std::vector<std::vector<std::string>> frameRows_;
+    int frameRow_ = -1;
 };

@@ -1,6 +1,7 @@
 #include "app/csv/CsvExport.h"
 
 #include <charconv>
+#include <cmath>
 
 void AppendCsvField(std::string& out, std::string_view latin1)
 {
@@ -27,6 +28,7 @@ void AppendCsvField(std::string& out, std::string_view latin1)
 TCsvExport::TCsvExport(const TDefinition& def, TCsvOptions options) : options_(options)
 {
     for (const auto& row : def.Words) aldl_.Add(row);
+    problems_ = aldl_.CompileExpressions();
     flagFields_.resize(static_cast<std::size_t>(aldl_.Count()));
     for (int i = 0; i < aldl_.Count(); ++i) {
         const TDisplay& d = aldl_.Items(i);
@@ -80,6 +82,8 @@ void TCsvExport::AppendLine(std::string& out, std::int32_t stamp, const FrameBuf
         if (options_.Raw) {
             r = std::to_chars(buf, buf + sizeof buf, w.Raw);
             out.append(buf, r.ptr);
+        } else if (d.Computed && !std::isfinite(w.Value)) {
+            // An expression without a number there: an empty field, as in the tables.
         } else if (d.Display == DisplayKind::Flag) {
             const auto& fields = flagFields_[static_cast<std::size_t>(i)];
             // A whole value (factor 1, offset 0) picks its text directly.

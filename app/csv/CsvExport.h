@@ -29,6 +29,8 @@ public:
     // Words whose start byte lies outside the frame buffer: their cells are
     // always empty.
     const std::vector<int>& Unreadable() const { return unreadable_; }
+    // Words whose expression did not compile: they show their raw values.
+    const std::vector<TExprProblem>& Problems() const { return problems_; }
 
     // "Time (s)" and one heading per word, with its CR LF.
     void AppendHeader(std::string& out) const;
@@ -41,6 +43,7 @@ private:
     TAldl aldl_;
     TCsvOptions options_;
     std::vector<int> unreadable_;
+    std::vector<TExprProblem> problems_;
     // Each Flag word's texts as ready CSV fields, and "?" last.
     std::vector<std::vector<std::string>> flagFields_;
     TFrameResult result_;

@@ -99,6 +99,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "diduvuve-csv: %s: warning: word \"%s\" starts at byte %d, outside the frame; its cells are empty\n",
                      defName.c_str(), d.Name.c_str(), static_cast<int>(d.StartByte));
     }
+    for (const TExprProblem& p : csv.Problems())
+        std::fprintf(stderr, "diduvuve-csv: %s: warning: %s\n", defName.c_str(), p.Text.c_str());
 
     TLogReader log;
     if (const std::string p = LogProblem(logName); !p.empty()) return Fail(logName, p);

@@ -79,6 +79,28 @@ TEST(Csv, LinesShowWhatTheTablesShow)
     EXPECT_EQ(out, "2147483.647,7,53,258\r\n");
 }
 
+TEST(Csv, ComputedWordsAndTheirProblems)
+{
+    std::vector<std::string> rpm(DefColumnCount), flag(DefColumnCount), bad(DefColumnCount);
+    rpm[colID] = "RPM", rpm[colStart] = "2", rpm[colBits] = "16", rpm[colFormula] = "=1310720/X";
+    flag[colStart] = "3", flag[colDisplay] = "Flag", flag[colFlags] = "Low,High", flag[colFormula] = "=RPM/8192";
+    bad[colName] = "Bad", bad[colStart] = "3", bad[colFormula] = "=X*{NONE}";
+    TCsvExport csv(Def({rpm, flag, bad}), {});
+    ASSERT_EQ(csv.Problems().size(), 1u);
+    EXPECT_EQ(csv.Problems()[0].Word, 2);
+    FrameBuffer f{};
+    f[1] = 160; // RPM 8192; the bad word shows its raw value
+    f[2] = 7;
+    std::string out;
+    csv.AppendLine(out, 0, f, 3);
+    EXPECT_EQ(out, "0.000,8192,High,7\r\n");
+    out.clear();
+    // Raw 0 gives no number: an empty field, as in the tables.
+    f[1] = 0;
+    csv.AppendLine(out, 0, f, 3);
+    EXPECT_EQ(out, "0.000,,,7\r\n");
+}
+
 struct Result {
     int status;
     std::string out, err;

@@ -1,4 +1,6 @@
 // The word definition dialog driven through its controls, offscreen.
+#include "decode/Aldl.h"
+#include "decode/Hex.h"
 #include "definitions/EditWord.h"
 #include "tests/support/ScriptedDialogs.h"
 
@@ -64,6 +66,8 @@ private slots:
     void percentageWithoutRangeFails();
     void focusLeavingBitsRecalculates();
     void enableControlColours();
+    void expressionReplacesScaling();
+    void expressionCheckedWhileTyping();
 };
 
 void TestEditWord::blankRowOpensEmpty()
@@ -403,6 +407,62 @@ void TestEditWord::enableControlColours()
     QVERIFY(!label->isEnabled());
     QCOMPARE(label->palette().color(QPalette::Disabled, QPalette::Base), before.color(QPalette::Disabled, QPalette::Base));
     EnableControl(nullptr, true);
+}
+
+void TestEditWord::expressionReplacesScaling()
+{
+    ScriptedDialogs dialogs;
+    auto d = Opened("RPM,R1,8,16,-,-,Chart,1,1,-,-,=1310720/X,rpm,25,0,-,-");
+    QCOMPARE(d->txtExpr->text(), QString("1310720/X"));
+    QCOMPARE(d->cbFormula->currentIndex(), -1);
+    QVERIFY(!d->txtFactor->isEnabled() && !d->txtOffset->isEnabled());
+    // Defaults over the raw range: raw 0 has no number, raw 1 the largest.
+    QCOMPARE(T(d->txtDmindef), std::string("20.00"));
+    QCOMPARE(T(d->txtDmaxdef), std::string("1310720"));
+    QCOMPARE(SplitList(d->StoreRow())[11], std::string("=1310720/X"));
+    // A preset replaces the expression, and typing one drops the preset again.
+    Choose(d->cbFormula, "Degrees C");
+    QVERIFY(d->txtExpr->text().isEmpty());
+    QCOMPARE(SplitList(d->StoreRow())[11], std::string("Degrees C"));
+    Choose(d->cbFormula, "(User defined)");
+    QVERIFY(d->txtFactor->isEnabled());
+    d->txtExpr->setText("X*2-10");
+    QCOMPARE(d->cbFormula->currentIndex(), -1);
+    QVERIFY(!d->txtFactor->isEnabled());
+    QCOMPARE(T(d->txtDmindef), std::string("-10"));
+    QCOMPARE(T(d->txtDmaxdef), std::string("131060"));
+    QVERIFY(dialogs.unexpected.empty());
+}
+
+void TestEditWord::expressionCheckedWhileTyping()
+{
+    ScriptedDialogs dialogs;
+    auto d = Opened("Duty,DUTY,1,8,-,-,Value,-,-,-,-,-,%,1,0,-,-");
+    // The other words of the definition: the edited row is the second.
+    std::vector<std::string> ipw(DefColumnCount), rpm(DefColumnCount);
+    ipw[colID] = "IPW";
+    ipw[colFactor] = "0.1";
+    ipw[colFormula] = "={DUTY}";
+    rpm[colID] = "RPM";
+    rpm[colBits] = "8";
+    rpm[colFactor] = "25";
+    d->SetFrame({ipw, {}, rpm}, 1);
+    auto check = [&d] { return d->lblExprCheck->text().toStdString(); };
+    d->txtExpr->setText("{RPM}*2+");
+    QVERIFY2(check().find("Not valid: unexpected end") == 0, check().c_str());
+    d->txtExpr->setText("{RPN}");
+    QVERIFY2(check().find("unknown word ID \"RPN\"") != std::string::npos, check().c_str());
+    d->txtExpr->setText("{IPW}");
+    QVERIFY2(check().find("depends on itself (DUTY -> IPW -> DUTY)") != std::string::npos, check().c_str());
+    d->btnOk->click();
+    QVERIFY(d->isVisible());
+    QCOMPARE(dialogs.Messages().back(), std::string("Expression: its value depends on itself (DUTY -> IPW -> DUTY)"));
+    // RPM runs 0 to 6375 while this word's raw value runs 0 to 255.
+    d->txtExpr->setText("RPM/25 + X");
+    QCOMPARE(check(), std::string("Gives 0 to 510 over the raw range"));
+    d->btnOk->click();
+    QVERIFY(!d->isVisible());
+    QCOMPARE(d->result(), int(QDialog::Accepted));
 }
 
 QTEST_MAIN(TestEditWord)

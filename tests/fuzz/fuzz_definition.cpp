@@ -1,9 +1,10 @@
 // A definition file as the window and the tools open it: the keyed store,
 // the shared definition reader, a decoder per row, and then frames decoded
-// through those decoders as the tables and charts show them. Rows written
-// back read the same.
+// through those decoders as the tables and charts show them, expressions of
+// the Formula column included. Rows written back read the same.
 #include "decode/Aldl.h"
 #include "decode/Errors.h"
+#include "decode/Expression.h"
 #include "decode/Hex.h"
 #include "decode/WordDecode.h"
 #include "definitions/Definition.h"
@@ -52,6 +53,11 @@ void Decode(const TAldl& aldl, const FrameBuffer& frame)
         }
         const bool fits = d.StartBit >= 0 && d.Bits >= 0 && std::int64_t{d.StartBit} + d.Bits <= 24;
         FUZZ_CHECK(fits ? w.Raw >= 0 && w.Raw < (std::int32_t{1} << d.Bits) : w.Raw == 0);
+        // A computed value that is no number has no text and no alarm.
+        if (d.Computed && !std::isfinite(w.Value)) {
+            FUZZ_CHECK(w.Text.empty() && !w.Below && !w.Above);
+            continue;
+        }
         // A flag name may be empty; a number text never is.
         if (d.Display == DisplayKind::Flag) FUZZ_CHECK(w.Text == FlagText(d, w.Value));
         else FUZZ_CHECK(!w.Text.empty());
@@ -92,6 +98,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string key = "W" + std::to_string(k + 1);
         store.WriteString(kStream, key, again);
         FUZZ_CHECK(store.ReadString(kStream, key, "") == again);
+    }
+
+    // Expressions: every problem names one word, which then shows its raw value.
+    for (const TExprProblem& p : aldl.CompileExpressions()) {
+        FUZZ_CHECK(p.Word >= 0 && p.Word < aldl.Count() && !p.What.empty());
+        const TDisplay& d = aldl.Items(p.Word);
+        FUZZ_CHECK(!d.Computed && d.Factor == 1 && d.Offset == 0);
+    }
+    // Each word's name as an expression too, so the parser sees texts that
+    // need no "=" in a Formula cell to get there.
+    std::vector<std::string> ids;
+    for (int i = 0; i < aldl.Count(); ++i) ids.push_back(aldl.Items(i).ID);
+    for (int i = 0; i < aldl.Count() && i < 8; ++i) {
+        TExpression e;
+        std::string exprError;
+        if (e.Compile(aldl.Items(i).Name, ids, i, exprError)) {
+            for (int ref : e.References()) FUZZ_CHECK(ref >= 0 && ref < aldl.Count() && ref != i);
+            (void)e.Evaluate(frames.empty() ? 0.0 : frames[0], std::vector<double>(ids.size(), 1.0));
+        } else {
+            FUZZ_CHECK(!exprError.empty());
+        }
     }
 
     // The frames: cut from the input, the rest of the buffer as a reply leaves it.
