@@ -6,6 +6,7 @@
 #include "definitions/Persist.h"
 #include "link/LinkKeeper.h"
 #include "link/LogFile.h"
+#include "link/ReplayCursor.h"
 #include "ui/Chart.h"
 
 #include <QMainWindow>
@@ -28,6 +29,8 @@ class QPushButton;
 class TLxSgrid;
 class TLxStatusBar;
 class TfrmGridLines;
+class TLxReplayBar;
+class QTimer;
 
 extern const char* const MainTitle; // "ALDL 8192 baud Analyser"
 
@@ -103,6 +106,20 @@ public:
     void Series4colorClick();
     void BackgroundcolorClick();
 
+    // Replay steering: the position bar, the pace and Back one frame.
+    void btnBackClick();
+    // Goes on from the first frame at or after `ms` of the log's own time;
+    // while paused, that frame is shown at once.
+    void SeekReplay(std::int64_t ms);
+    void SetPace(int speed); // 0 the interval; 1, 2, 4, 8 the stamps' pace
+    bool ReplayHold();
+    bool ReadReplayLine(FrameBuffer& frame, int& count, std::int32_t& stamp);
+    std::int32_t ReplayWaitMs(std::int32_t interval);
+    void ReplayOpened();
+    void ReplayClosed();
+    void ReadReplaySettings();
+    void WriteReplaySettings();
+
     TLxChart* Chart(int n) const { return n == 1 ? chart1 : n == 2 ? chart2 : n == 3 ? chart3 : nullptr; }
 
     // Controls, by their names.
@@ -128,6 +145,12 @@ public:
             *Backgroundcolor = nullptr;
     QPlainTextEdit* memRecv = nullptr;
     TLxStatusBar* StatusBar1 = nullptr;
+    QToolBar* ToolBar2 = nullptr; // the replay's position bar and pace, below ToolBar1
+    TLxReplayBar* pnlReplay = nullptr;
+    QComboBox* cbPace = nullptr;
+    QToolButton* btnBack = nullptr;
+    QAction* Back1 = nullptr;
+    TReplayCursor replayCursor;
     QMenu *File1 = nullptr, *View1 = nullptr, *Aldl1 = nullptr, *Help1 = nullptr;
     QAction *New1 = nullptr, *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Exit1 = nullptr;
     QAction *Editor1 = nullptr, *Stream1 = nullptr, *Charts1 = nullptr, *Malf1 = nullptr,
@@ -166,6 +189,11 @@ private:
     void BuildPages();
     void BuildChartMenu();
     void BuildStatusBar();
+    void BuildReplayControls();
+    void UpdateReplayBar();
+    void ShowReplayFrame();
+    QTimer* indexTimer_ = nullptr;
+    bool paced_ = false;
     // 580 for the pages, plus the status bar below them.
     int DefaultHeight() const;
     void SetChartHeights(int split1, int split2);
