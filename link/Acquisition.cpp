@@ -247,7 +247,10 @@ bool TfrmMain::DoAldlPacket()
         const std::string line = std::string(stampText) + "," + frameText;
         memRecv->appendPlainText(Latin1(line));
     }
-    if (count > 0) DecodeFrame(frame, count);
+    if (count > 0) {
+        DecodeFrame(frame, count);
+        AnalyseFrame(frame, count, stamp);
+    }
     return true;
 }
 

@@ -30,6 +30,7 @@ class TLxSgrid;
 class TLxStatusBar;
 class TfrmGridLines;
 class TLxReplayBar;
+class TLxLogAnalysis;
 class QTimer;
 
 extern const char* const MainTitle; // "ALDL 8192 baud Analyser"
@@ -119,6 +120,10 @@ public:
     void ReplayClosed();
     void ReadReplaySettings();
     void WriteReplaySettings();
+    // The Log Analysis page: every frame shown goes to it too.
+    void AnalyseFrame(const FrameBuffer& frame, int count, std::int32_t stamp);
+    // The page follows the definition's words (and its saved choices).
+    void UpdateAnalysisDefinition();
 
     TLxChart* Chart(int n) const { return n == 1 ? chart1 : n == 2 ? chart2 : n == 3 ? chart3 : nullptr; }
 
@@ -151,6 +156,8 @@ public:
     QToolButton* btnBack = nullptr;
     QAction* Back1 = nullptr;
     TReplayCursor replayCursor;
+    TLxLogAnalysis* pnlAnalysis = nullptr; // the "Log Analysis" page
+    QAction* Analysis1 = nullptr;          // Shift+F12 shows it
     QMenu *File1 = nullptr, *View1 = nullptr, *Aldl1 = nullptr, *Help1 = nullptr;
     QAction *New1 = nullptr, *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Exit1 = nullptr;
     QAction *Editor1 = nullptr, *Stream1 = nullptr, *Charts1 = nullptr, *Malf1 = nullptr,
@@ -192,6 +199,9 @@ private:
     void BuildReplayControls();
     void UpdateReplayBar();
     void ShowReplayFrame();
+    void BuildAnalysisPage();
+    std::string analysisWords_;
+    bool analysisLive_ = false;
     QTimer* indexTimer_ = nullptr;
     bool paced_ = false;
     // 580 for the pages, plus the status bar below them.

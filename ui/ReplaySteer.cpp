@@ -4,6 +4,7 @@
 #include "decode/Hex.h"
 #include "link/FrameSource.h"
 #include "ui/Main.h"
+#include "ui/LogAnalysis.h"
 #include "ui/ReplayBar.h"
 
 #include <QAction>
@@ -122,6 +123,8 @@ void TfrmMain::BuildReplayControls()
     connect(pnlReplay, &TLxReplayBar::SeekDone, this, [this] { ShowReplayFrame(); });
     ToolBar2->setVisible(false);
 
+    BuildAnalysisPage();
+
     indexTimer_ = new QTimer(this);
     indexTimer_->setInterval(0);
     connect(indexTimer_, &QTimer::timeout, this, [this] {
@@ -146,11 +149,14 @@ void TfrmMain::ReplayOpened()
     indexTimer_->start();
     ToolBar2->setVisible(true);
     UpdateReplayBar();
+    UpdateAnalysisDefinition();
+    pnlAnalysis->StartRun(playFile.Name());
 }
 
 void TfrmMain::ReplayClosed()
 {
     replayCursor.Stop();
+    analysisLive_ = false;
     if (indexTimer_) indexTimer_->stop();
     if (ToolBar2) ToolBar2->setVisible(false);
 }
