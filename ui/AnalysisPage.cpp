@@ -35,6 +35,13 @@ void TfrmMain::UpdateAnalysisDefinition()
     pnlAnalysis->SetDefinition(Aldl, sgAldl->Store());
 }
 
+void TfrmMain::StoreAnalysisChoices()
+{
+    if (!pnlAnalysis) return;
+    UpdateAnalysisDefinition();
+    pnlAnalysis->StoreChoices();
+}
+
 void TfrmMain::AnalyseFrame(const FrameBuffer& frame, int count, std::int32_t stamp)
 {
     if (reading && !analysisLive_) {

@@ -78,7 +78,6 @@ TLxOverview::TLxOverview(const TOverviewData& data, QWidget* parent) : QWidget(p
     setMinimumHeight(100);
     setMouseTracking(true);
     setCursor(Qt::CrossCursor);
-    setToolTip("Click: replay from there. Wheel or drag: zoom. Double-click: the whole log");
 }
 
 QRect TLxOverview::Plot() const { return rect().adjusted(4, 18, -4, -4); }
@@ -372,6 +371,7 @@ void TLxLogAnalysis::SetDefinition(const TAldl& aldl, TLxPersist& store)
     aldl_ = &aldl;
     store_ = &store;
     loading_ = true;
+    touched_ = false;
     auto fill = [&](QComboBox* c, bool none) {
         c->clear();
         if (none) c->addItem("(none)");
@@ -403,6 +403,8 @@ void TLxLogAnalysis::SetDefinition(const TAldl& aldl, TLxPersist& store)
     pick(cbX, "X", "RPM", txtXBreaks, "XBreaks");
     pick(cbY, "Y", "MAP", txtYBreaks, "YBreaks");
     pick(cbZ, "Z", "BLM", nullptr, nullptr);
+    if (ids.empty()) // first time: the table's own words
+        for (int i = 0; i < 3; ++i) cbWords[i]->setCurrentIndex(cbWords[i]->findData(WordOf(i == 0 ? cbX : i == 1 ? cbY : cbZ)));
     CellStat stat = CellStat::Mean;
     ParseCellStat(store.ReadString(Section, "Stat", "mean"), stat);
     cbStat->setCurrentIndex(static_cast<int>(stat));
@@ -448,7 +450,12 @@ void TLxLogAnalysis::OverviewWordsChanged()
 
 void TLxLogAnalysis::SaveChoices()
 {
-    if (loading_ || !store_ || !aldl_) return;
+    if (!loading_) touched_ = true;
+}
+
+void TLxLogAnalysis::StoreChoices()
+{
+    if (!store_ || !aldl_ || (!touched_ && store_->ReadString(Section, "Overview", "").empty())) return;
     std::vector<std::string> ids;
     for (auto* c : cbWords) ids.push_back(WordOf(c) >= 0 ? aldl_->Items(WordOf(c)).ID : std::string("-"));
     store_->WriteString(Section, "Overview", JoinCommaText(ids));

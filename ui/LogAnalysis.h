@@ -88,6 +88,10 @@ public:
     // message) when they are not valid.
     bool Apply();
     void Copy();
+    // Writes the choices into the definition's store (SaveInfo calls this,
+    // after the store was read again); only once they were changed here or
+    // the definition already has them, so an untouched definition stays as it is.
+    void StoreChoices();
 
     TLxOverview* Overview() const { return overview_; }
     QTableWidget* Table() const { return table_; }
@@ -127,6 +131,6 @@ private:
     QTimer* scanTimer_ = nullptr;
     std::int64_t scanTime_ = 0, scanLines_ = 0;
     std::int32_t scanStamp_ = 0;
-    bool loading_ = false;
+    bool loading_ = false, touched_ = false;
     std::int64_t lastPaint_ = 0;
 };

@@ -124,6 +124,7 @@ public:
     void AnalyseFrame(const FrameBuffer& frame, int count, std::int32_t stamp);
     // The page follows the definition's words (and its saved choices).
     void UpdateAnalysisDefinition();
+    void StoreAnalysisChoices();
 
     TLxChart* Chart(int n) const { return n == 1 ? chart1 : n == 2 ? chart2 : n == 3 ? chart3 : nullptr; }
 
