@@ -372,6 +372,7 @@ void TLxLogAnalysis::SetDefinition(const TAldl& aldl, TLxPersist& store)
     store_ = &store;
     loading_ = true;
     touched_ = false;
+    whole_ = false;
     auto fill = [&](QComboBox* c, bool none) {
         c->clear();
         if (none) c->addItem("(none)");
@@ -492,6 +493,7 @@ bool TLxLogAnalysis::Apply()
     spec.MinHits = spMinHits->value();
     cells_.Reset(*aldl_, spec);
     current_ = -1;
+    whole_ = false;
     ShowTable();
     return true;
 }
@@ -512,6 +514,7 @@ std::array<float, 4> TLxLogAnalysis::OverviewValues(const TFrameResult& r, int c
 
 void TLxLogAnalysis::StartRun(const std::string& logName)
 {
+    if (logName != logName_) whole_ = false;
     logName_ = logName;
     data_.Clear();
     delete scan_;
@@ -567,7 +570,7 @@ void TLxLogAnalysis::Frame(const FrameBuffer& frame, int count, std::int64_t ms)
     if (!aldl_ || count <= 0) return;
     DecodeWords(*aldl_, frame, result_, false);
     if (cells_.Ready()) {
-        cells_.Add(result_, count);
+        if (!whole_) cells_.Add(result_, count);
         current_ = cells_.CellOf(result_, count);
     }
     if (logName_.empty()) {
@@ -601,6 +604,7 @@ bool TLxLogAnalysis::BuildFromLog()
         Dialogs().Message(e.what(), "Log Analysis", MsgButtons::Ok, MsgKind::Error);
     }
     QApplication::restoreOverrideCursor();
+    whole_ = ok;
     ShowTable();
     return ok;
 }
@@ -659,8 +663,9 @@ void TLxLogAnalysis::ShowTable()
             it->setBackground(d >= 0 ? QColor(255, fade, fade) : QColor(fade, fade, 255));
             it->setToolTip(QString("%1 frames").arg(cells_.Stats(x, y).Hits));
         }
-    lblState->setText(QString("%1 frames in the table%2")
+    lblState->setText(QString("%1 frames in the table%2%3")
                           .arg(cells_.Counted())
+                          .arg(whole_ ? QString(" (the whole log)") : QString())
                           .arg(Scanning() ? QString(", reading the log for the overview") : QString()));
     table_->viewport()->update();
 }

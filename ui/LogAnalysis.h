@@ -132,5 +132,6 @@ private:
     std::int64_t scanTime_ = 0, scanLines_ = 0;
     std::int32_t scanStamp_ = 0;
     bool loading_ = false, touched_ = false;
+    bool whole_ = false; // built from the whole log: frames shown are in it already
     std::int64_t lastPaint_ = 0;
 };
