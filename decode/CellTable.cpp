@@ -120,7 +120,7 @@ TCellAxis DefaultAxis(const TAldl& aldl, int word, int steps)
     return axis;
 }
 
-bool ParseCellAxes(const std::string& text, const TAldl& aldl, TCellSpec& spec, std::string& error)
+bool ParseCellAxes(const std::string& text, const TAldl& aldl, TCellSetup& setup, std::string& error)
 {
     bool have[3] = {false, false, false};
     for (const std::string& raw : SplitOutsideQuotes(text, ';')) {
@@ -147,10 +147,10 @@ bool ParseCellAxes(const std::string& text, const TAldl& aldl, TCellSpec& spec, 
             return false;
         }
         if (k == 2) {
-            spec.Z = word;
+            setup.Z = word;
             continue;
         }
-        TCellAxis& axis = k == 0 ? spec.X : spec.Y;
+        TCellAxis& axis = k == 0 ? setup.X : setup.Y;
         axis.Word = word;
         if (!ParseBreakpoints(colon == std::string::npos ? std::string() : rest.substr(colon + 1), axis, error)) {
             error = key + ": " + error;
@@ -283,11 +283,11 @@ int NearestBreak(const std::vector<long double>& breaks, long double v)
 
 // ---------------------------------------------------------------- table
 
-void TCellTable::Reset(const TAldl& aldl, const TCellSpec& spec)
+void TCellTable::Reset(const TAldl& aldl, const TCellSetup& setup)
 {
     aldl_ = &aldl;
-    spec_ = spec;
-    if (spec_.MinHits < 1) spec_.MinHits = 1;
+    setup_ = setup;
+    if (setup_.MinHits < 1) setup_.MinHits = 1;
     Clear();
 }
 
@@ -310,7 +310,7 @@ bool TCellTable::WordValue(const TFrameResult& frame, int count, int word, long 
 int TCellTable::CellOf(const TFrameResult& frame, int count) const
 {
     if (!aldl_ || cells_.empty()) return -1;
-    for (const TCellCondition& c : spec_.Where) {
+    for (const TCellCondition& c : setup_.Where) {
         long double v = 0;
         if (!WordValue(frame, count, c.Word, v)) return -1;
         if (c.ByText) {
@@ -321,17 +321,17 @@ int TCellTable::CellOf(const TFrameResult& frame, int count) const
         }
     }
     long double x = 0, y = 0, z = 0;
-    if (!WordValue(frame, count, spec_.X.Word, x) || !WordValue(frame, count, spec_.Y.Word, y) ||
-        !WordValue(frame, count, spec_.Z, z))
+    if (!WordValue(frame, count, setup_.X.Word, x) || !WordValue(frame, count, setup_.Y.Word, y) ||
+        !WordValue(frame, count, setup_.Z, z))
         return -1;
-    return NearestBreak(spec_.Y.Breaks, y) * Columns() + NearestBreak(spec_.X.Breaks, x);
+    return NearestBreak(setup_.Y.Breaks, y) * Columns() + NearestBreak(setup_.X.Breaks, x);
 }
 
 bool TCellTable::Add(const TFrameResult& frame, int count)
 {
     const int cell = CellOf(frame, count);
     if (cell < 0) return false;
-    const long double z = frame.Words[static_cast<std::size_t>(spec_.Z)].Value;
+    const long double z = frame.Words[static_cast<std::size_t>(setup_.Z)].Value;
     TCellStats& s = cells_[static_cast<std::size_t>(cell)];
     if (s.Hits == 0) s.Min = s.Max = z;
     else {
@@ -347,8 +347,8 @@ bool TCellTable::Add(const TFrameResult& frame, int count)
 bool TCellTable::Value(int x, int y, long double& out) const
 {
     const TCellStats& s = Stats(x, y);
-    if (s.Hits < spec_.MinHits || s.Hits == 0) return false;
-    switch (spec_.Stat) {
+    if (s.Hits < setup_.MinHits || s.Hits == 0) return false;
+    switch (setup_.Stat) {
     case CellStat::Mean: out = s.Sum / static_cast<long double>(s.Hits); break;
     case CellStat::Count: out = static_cast<long double>(s.Hits); break;
     case CellStat::Min: out = s.Min; break;
@@ -360,10 +360,10 @@ bool TCellTable::Value(int x, int y, long double& out) const
 void TCellTable::AppendTable(std::string& out, char sep, const char* eol) const
 {
     out += "Y\\X";
-    for (const std::string& t : spec_.X.Texts) out += sep + t;
+    for (const std::string& t : setup_.X.Texts) out += sep + t;
     out += eol;
     for (int y = 0; y < Rows(); ++y) {
-        out += spec_.Y.Texts[static_cast<std::size_t>(y)];
+        out += setup_.Y.Texts[static_cast<std::size_t>(y)];
         for (int x = 0; x < Columns(); ++x) {
             out += sep;
             long double v = 0;

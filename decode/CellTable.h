@@ -29,7 +29,7 @@ struct TCellAxis {
     std::vector<std::string> Texts;  // each breakpoint as it was typed
 };
 
-struct TCellSpec {
+struct TCellSetup {
     TCellAxis X, Y;
     int Z = -1;
     std::vector<TCellCondition> Where;
@@ -50,8 +50,8 @@ int FindWordId(const TAldl& aldl, const std::string& id);
 bool ParseBreakpoints(const std::string& text, TCellAxis& axis, std::string& error);
 // `steps`+1 even breakpoints over the word's display range (Dmin..Dmax).
 TCellAxis DefaultAxis(const TAldl& aldl, int word, int steps = 8);
-// "X=ID:b1,b2,...;Y=ID:b1,b2,...;Z=ID" into spec.X, spec.Y and spec.Z.
-bool ParseCellAxes(const std::string& text, const TAldl& aldl, TCellSpec& spec, std::string& error);
+// "X=ID:b1,b2,...;Y=ID:b1,b2,...;Z=ID" into setup.X, setup.Y and setup.Z.
+bool ParseCellAxes(const std::string& text, const TAldl& aldl, TCellSetup& setup, std::string& error);
 // "COND,COND,..."; a Flag text holding a comma is written in double quotes.
 bool ParseCellConditions(const std::string& text, const TAldl& aldl, std::vector<TCellCondition>& out,
                          std::string& error);
@@ -69,9 +69,9 @@ int NearestBreak(const std::vector<long double>& breaks, long double v);
 class TCellTable {
 public:
     // `aldl` must outlive the table (or the next Reset). Empties the cells.
-    void Reset(const TAldl& aldl, const TCellSpec& spec);
+    void Reset(const TAldl& aldl, const TCellSetup& setup);
     void Clear();
-    const TCellSpec& Spec() const { return spec_; }
+    const TCellSetup& Setup() const { return setup_; }
     bool Ready() const { return aldl_ != nullptr; }
 
     // One decoded frame of `count` bytes. A frame that fails a condition, or
@@ -81,8 +81,8 @@ public:
     // The cell (y * Columns() + x) the frame would go to, or -1.
     int CellOf(const TFrameResult& frame, int count) const;
 
-    int Columns() const { return static_cast<int>(spec_.X.Breaks.size()); }
-    int Rows() const { return static_cast<int>(spec_.Y.Breaks.size()); }
+    int Columns() const { return static_cast<int>(setup_.X.Breaks.size()); }
+    int Rows() const { return static_cast<int>(setup_.Y.Breaks.size()); }
     const TCellStats& Stats(int x, int y) const { return cells_[static_cast<std::size_t>(y * Columns() + x)]; }
     std::int64_t Counted() const { return counted_; }
     // The statistic of a cell; false when it has fewer than MinHits frames.
@@ -99,7 +99,7 @@ private:
     void AppendTable(std::string& out, char sep, const char* eol) const;
 
     const TAldl* aldl_ = nullptr;
-    TCellSpec spec_;
+    TCellSetup setup_;
     std::vector<TCellStats> cells_;
     std::int64_t counted_ = 0;
 };

@@ -415,16 +415,16 @@ void TLxLogAnalysis::SetDefinition(const TAldl& aldl, TLxPersist& store)
     OverviewWordsChanged();
     if (aldl.Count() > 0) {
         std::string error;
-        TCellSpec spec;
+        TCellSetup setup;
         // Saved choices that no longer fit the words leave the table empty until Apply.
         if (ParseCellAxes("X=" + aldl.Items(WordOf(cbX)).ID + ":" + Latin1Of(txtXBreaks->text()) + ";Y=" +
                               aldl.Items(WordOf(cbY)).ID + ":" + Latin1Of(txtYBreaks->text()) + ";Z=" +
                               aldl.Items(WordOf(cbZ)).ID,
-                          aldl, spec, error) &&
-            ParseCellConditions(Latin1Of(txtWhere->text()), aldl, spec.Where, error)) {
-            spec.Stat = stat;
-            spec.MinHits = spMinHits->value();
-            cells_.Reset(aldl, spec);
+                          aldl, setup, error) &&
+            ParseCellConditions(Latin1Of(txtWhere->text()), aldl, setup.Where, error)) {
+            setup.Stat = stat;
+            setup.MinHits = spMinHits->value();
+            cells_.Reset(aldl, setup);
         } else {
             cells_ = TCellTable();
         }
@@ -475,7 +475,7 @@ void TLxLogAnalysis::StoreChoices()
 bool TLxLogAnalysis::Apply()
 {
     if (!aldl_ || WordOf(cbX) < 0 || WordOf(cbY) < 0 || WordOf(cbZ) < 0) return false;
-    TCellSpec spec;
+    TCellSetup setup;
     std::string error;
     // The signs the keyboard may not have, as typed in a spreadsheet.
     QString where = txtWhere->text();
@@ -483,15 +483,15 @@ bool TLxLogAnalysis::Apply()
     const bool ok = ParseCellAxes("X=" + aldl_->Items(WordOf(cbX)).ID + ":" + Latin1Of(txtXBreaks->text()) + ";Y=" +
                                       aldl_->Items(WordOf(cbY)).ID + ":" + Latin1Of(txtYBreaks->text()) +
                                       ";Z=" + aldl_->Items(WordOf(cbZ)).ID,
-                                  *aldl_, spec, error) &&
-                    ParseCellConditions(Latin1Of(where), *aldl_, spec.Where, error);
+                                  *aldl_, setup, error) &&
+                    ParseCellConditions(Latin1Of(where), *aldl_, setup.Where, error);
     if (!ok) {
         Dialogs().Message(error, "Log Analysis", MsgButtons::Ok, MsgKind::Error);
         return false;
     }
-    spec.Stat = static_cast<CellStat>(cbStat->currentIndex());
-    spec.MinHits = spMinHits->value();
-    cells_.Reset(*aldl_, spec);
+    setup.Stat = static_cast<CellStat>(cbStat->currentIndex());
+    setup.MinHits = spMinHits->value();
+    cells_.Reset(*aldl_, setup);
     current_ = -1;
     whole_ = false;
     ShowTable();
@@ -626,7 +626,7 @@ void TLxLogAnalysis::ShowTable()
         lblState->setText("Choose X, Y and Z, then Apply");
         return;
     }
-    const TCellSpec& s = cells_.Spec();
+    const TCellSetup& s = cells_.Setup();
     QStringList h, vh;
     for (const auto& t : s.X.Texts) h << Latin1(t);
     for (const auto& t : s.Y.Texts) vh << Latin1(t);

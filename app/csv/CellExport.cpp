@@ -31,13 +31,13 @@ TCellExport::TCellExport(const TDefinition& def)
 
 bool TCellExport::Setup(const TCellArgs& args, std::string& error)
 {
-    TCellSpec spec;
-    if (!ParseCellAxes(args.Cells, aldl_, spec, error)) return false;
-    if (!ParseCellConditions(args.Where, aldl_, spec.Where, error)) {
+    TCellSetup setup;
+    if (!ParseCellAxes(args.Cells, aldl_, setup, error)) return false;
+    if (!ParseCellConditions(args.Where, aldl_, setup.Where, error)) {
         error = "--where: " + error;
         return false;
     }
-    if (!args.Stat.empty() && !ParseCellStat(args.Stat, spec.Stat)) {
+    if (!args.Stat.empty() && !ParseCellStat(args.Stat, setup.Stat)) {
         error = "--stat must be mean, count, min or max, not \"" + args.Stat + "\"";
         return false;
     }
@@ -47,9 +47,9 @@ bool TCellExport::Setup(const TCellArgs& args, std::string& error)
             error = "--min-hits must be a whole number of 1 or more, not \"" + args.MinHits + "\"";
             return false;
         }
-        spec.MinHits = n;
+        setup.MinHits = n;
     }
-    table_.Reset(aldl_, spec);
+    table_.Reset(aldl_, setup);
     return true;
 }
 

@@ -27,9 +27,9 @@ struct Cells : ::testing::Test {
         aldl.Add(Row("CL", "4.0", "1", "0", "Flag", "Open,\"Closed, ok\""));
         aldl.Add(Row("CLT", "5", "1", "-40"));
     }
-    TCellSpec Spec(const std::string& axes, const std::string& where = "")
+    TCellSetup Make(const std::string& axes, const std::string& where = "")
     {
-        TCellSpec s;
+        TCellSetup s;
         std::string error;
         EXPECT_TRUE(ParseCellAxes(axes, aldl, s, error)) << error;
         EXPECT_TRUE(ParseCellConditions(where, aldl, s.Where, error)) << error;
@@ -65,14 +65,14 @@ TEST(CellBinning, NearestBreakpointTieToLowerClampedAtEnds)
 
 TEST_F(Cells, StatisticsPerCellAndMinimumHits)
 {
-    table.Reset(aldl, Spec("X=RPM:800, 1200;Y=MAP:30,60;Z=BLM"));
+    table.Reset(aldl, Make("X=RPM:800, 1200;Y=MAP:30,60;Z=BLM"));
     EXPECT_TRUE(Add(40, 45, 120));  // 1000 rpm is a tie: 800; 45 kPa a tie: 30
     EXPECT_TRUE(Add(32, 30, 131));
     EXPECT_TRUE(Add(41, 60, 128));  // 1025 rpm: 1200
     EXPECT_TRUE(Add(200, 255, 140)); // beyond both ends
     EXPECT_EQ(table.Counted(), 4);
     EXPECT_EQ(Csv(), "Y\\X,800,1200\r\n30,125.50,\r\n60,,134\r\n");
-    TCellSpec s = table.Spec();
+    TCellSetup s = table.Setup();
     long double v = 0;
     for (CellStat st : {CellStat::Count, CellStat::Min, CellStat::Max}) {
         s.Stat = st;
@@ -92,7 +92,7 @@ TEST_F(Cells, StatisticsPerCellAndMinimumHits)
 
 TEST_F(Cells, ConditionsAndMissingValuesLeaveFramesOut)
 {
-    table.Reset(aldl, Spec("X=RPM:800;Y=MAP:30;Z=BLM", "CL=\"Closed, ok\", CLT>=80 , BLM!=0"));
+    table.Reset(aldl, Make("X=RPM:800;Y=MAP:30;Z=BLM", "CL=\"Closed, ok\", CLT>=80 , BLM!=0"));
     EXPECT_TRUE(Add(32, 30, 128, 1, 120));   // CLT 80
     EXPECT_FALSE(Add(32, 30, 128, 0, 120));  // open loop
     EXPECT_FALSE(Add(32, 30, 128, 1, 119));  // CLT 79
@@ -105,7 +105,7 @@ TEST_F(Cells, ConditionsAndMissingValuesLeaveFramesOut)
     EXPECT_EQ(table.CellOf(res, 5), -1);
     EXPECT_EQ(table.Counted(), 2);
 
-    table.Reset(aldl, Spec("X=RPM:800;Y=MAP:30;Z=BLM", "CL!=Open,MAP<30,RPM<=800,CLT>-40,CL=1"));
+    table.Reset(aldl, Make("X=RPM:800;Y=MAP:30;Z=BLM", "CL!=Open,MAP<30,RPM<=800,CLT>-40,CL=1"));
     EXPECT_TRUE(Add(32, 29, 1, 1, 1));
     EXPECT_FALSE(Add(32, 30, 1, 1, 1));
     EXPECT_FALSE(Add(33, 29, 1, 1, 1));
@@ -114,7 +114,7 @@ TEST_F(Cells, ConditionsAndMissingValuesLeaveFramesOut)
 
 TEST_F(Cells, BadTextsAreRefusedWithAReason)
 {
-    TCellSpec s;
+    TCellSetup s;
     std::string e;
     EXPECT_FALSE(ParseCellAxes("X=RPM:1,2;Y=NOPE:1;Z=BLM", aldl, s, e));
     EXPECT_EQ(e, "unknown ID \"NOPE\"");
