@@ -62,12 +62,46 @@ void TOverviewData::Clear()
 {
     Time.clear();
     for (auto& v : Values) v.clear();
+    for (auto& v : Highs) v.clear();
+    Per = 1;
+    lastCount_ = 0;
 }
 
 void TOverviewData::Add(std::int64_t t, const std::array<float, 4>& v)
 {
+    if (!Time.empty() && lastCount_ < Per) {
+        for (std::size_t i = 0; i < 4; ++i) { // fmin and fmax pass over a NaN
+            Values[i].back() = std::fmin(Values[i].back(), v[i]);
+            Highs[i].back() = std::fmax(Highs[i].back(), v[i]);
+        }
+        ++lastCount_;
+        return;
+    }
+    if (Time.size() >= Cap) Compact();
     Time.push_back(t);
-    for (int i = 0; i < 4; ++i) Values[static_cast<std::size_t>(i)].push_back(v[static_cast<std::size_t>(i)]);
+    for (std::size_t i = 0; i < 4; ++i) {
+        Values[i].push_back(v[i]);
+        Highs[i].push_back(v[i]);
+    }
+    lastCount_ = 1;
+}
+
+void TOverviewData::Compact()
+{
+    const std::size_t half = Time.size() / 2;
+    for (std::size_t k = 0; k < half; ++k) {
+        Time[k] = Time[2 * k];
+        for (std::size_t i = 0; i < 4; ++i) {
+            Values[i][k] = std::fmin(Values[i][2 * k], Values[i][2 * k + 1]);
+            Highs[i][k] = std::fmax(Highs[i][2 * k], Highs[i][2 * k + 1]);
+        }
+    }
+    Time.resize(half);
+    for (std::size_t i = 0; i < 4; ++i) {
+        Values[i].resize(half);
+        Highs[i].resize(half);
+    }
+    Per *= 2;
 }
 
 // ---------------------------------------------------------------- overview
@@ -152,7 +186,8 @@ void TLxOverview::paintEvent(QPaintEvent*)
     }
     for (int s = 0; s < 4; ++s) {
         const auto& v = data_.Values[static_cast<std::size_t>(s)];
-        if (data_.Names[static_cast<std::size_t>(s)].empty() || v.size() != n) continue;
+        const auto& hv = data_.Highs[static_cast<std::size_t>(s)];
+        if (data_.Names[static_cast<std::size_t>(s)].empty() || v.size() != n || hv.size() != n) continue;
         const double lo = data_.Lo[static_cast<std::size_t>(s)], hi = data_.Hi[static_cast<std::size_t>(s)];
         const double scale = (plot.height() - 1) / (hi > lo ? hi - lo : 1.0);
         auto y = [&](float value) {
@@ -165,9 +200,8 @@ void TLxOverview::paintEvent(QPaintEvent*)
             if (a >= b) continue;
             float mn = std::numeric_limits<float>::infinity(), mx = -mn;
             for (std::size_t i = a; i < b; ++i) {
-                const float f = v[i];
-                if (f < mn) mn = f; // NaN compares false: skipped
-                if (f > mx) mx = f;
+                if (v[i] < mn) mn = v[i]; // NaN compares false: skipped
+                if (hv[i] > mx) mx = hv[i];
             }
             if (mn > mx) continue;
             const int y0 = y(mn), y1 = y(mx);
@@ -221,9 +255,10 @@ void TLxOverview::mouseMoveEvent(QMouseEvent* e)
     QString text = QString::number(data_.Time[i] / 1000.0, 'f', 1) + " s";
     for (int s = 0; s < 4; ++s) {
         if (data_.Names[static_cast<std::size_t>(s)].empty()) continue;
-        const float v = data_.Values[static_cast<std::size_t>(s)][i];
+        const float v = data_.Values[static_cast<std::size_t>(s)][i], h = data_.Highs[static_cast<std::size_t>(s)][i];
         text += "\n" + Latin1(data_.Names[static_cast<std::size_t>(s)]) + ": " +
                 (std::isnan(v) ? QString("-") : Latin1(NumberToText(v)));
+        if (!std::isnan(h) && h != v) text += " to " + Latin1(NumberToText(h));
     }
     QToolTip::showText(e->globalPosition().toPoint(), text, this);
 }

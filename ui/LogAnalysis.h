@@ -24,15 +24,24 @@ class QTableWidget;
 class QTimer;
 class TLogReader;
 
-// The overview's frames: log time and up to four values (NaN: none).
+// The overview's frames: log time and up to four values (NaN: none). Past
+// Cap points, neighbours are merged into one point holding their lowest and
+// highest values, so a log of gigabytes takes a few tens of MB at most.
 struct TOverviewData {
-    std::vector<std::int64_t> Time;
-    std::array<std::vector<float>, 4> Values;
+    std::vector<std::int64_t> Time;           // of each point's first frame
+    std::array<std::vector<float>, 4> Values; // each point's lowest value
+    std::array<std::vector<float>, 4> Highs;  // and highest
+    std::size_t Cap = 1 << 19;                // even
+    std::int64_t Per = 1;                     // frames a point holds
     std::array<std::string, 4> Names;
     std::array<double, 4> Lo{}, Hi{}; // each series' scale (the word's display range)
     void Clear();
     void Add(std::int64_t t, const std::array<float, 4>& v);
     std::size_t Size() const { return Time.size(); }
+
+private:
+    void Compact();
+    std::int64_t lastCount_ = 0;
 };
 
 class TLxOverview : public QWidget {

@@ -121,6 +121,20 @@ private slots:
         w->btnStopClick();
     }
 
+    void overviewMemoryStaysBoundedAndKeepsExtremes()
+    {
+        TOverviewData d;
+        d.Cap = 4;
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        for (int i = 0; i < 9; ++i) d.Add(i * 10, {static_cast<float>(i == 5 ? -7 : i), nan, 0, 0});
+        QCOMPARE(d.Size(), std::size_t{3}); // points of 4, 4 and 1 frames
+        QCOMPARE(d.Per, 4);
+        QCOMPARE(d.Time, (std::vector<std::int64_t>{0, 40, 80}));
+        QCOMPARE(d.Values[0], (std::vector<float>{0, -7, 8}));
+        QCOMPARE(d.Highs[0], (std::vector<float>{3, 7, 8}));
+        QVERIFY(std::isnan(d.Values[1][1]));
+    }
+
     void choicesAreKeptWithTheDefinition()
     {
         TLxLogAnalysis* page = w->pnlAnalysis;
