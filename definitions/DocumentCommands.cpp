@@ -32,6 +32,7 @@ void TfrmMain::SaveInfo()
     f.push_back(EmptyToDash(Latin1Of(txtCom->text())));
     sgAldl->SetInfo(JoinCommaText(f));
     sgAldl->StoreDefinition();
+    StoreAnalysisChoices();
 }
 
 void TfrmMain::New1Click()

@@ -133,6 +133,7 @@ void TfrmMain::btnStopClick()
 {
     SetRunState(0);
     if (playFile.IsOpen()) playFile.Close();
+    ReplayClosed();
     playing = reading = running = false;
     linkKeeper.Reset();
 }
@@ -163,6 +164,7 @@ void TfrmMain::loop(bool single)
             if (!(reading && linkKeeper.Lost()) && !DoAldlPacket()) btnStopClick();
             std::int32_t interval = StrToIntDef(Text(txtInterval), 100);
             if (interval < 0) interval = 0;
+            if (playing) interval = ReplayWaitMs(interval);
             // waiting for a lost device, or failures that take no time:
             // never spin, never freeze
             if (reading && !single) interval = std::max(interval, linkKeeper.WaitMs(NowMs()));
@@ -211,7 +213,8 @@ bool TfrmMain::DoAldlPacket()
     int count = 0;
     std::int32_t stamp = 0;
     if (playing) {
-        if (!playFile.ReadLogLine(frame, count, stamp)) return false;
+        if (ReplayHold()) return true; // paced by the stamps, and the next frame is not due yet
+        if (!ReadReplayLine(frame, count, stamp)) return false;
         StatusBar1->Frame(count, false);
     } else {
         std::string request = Text(txtSend);
@@ -244,7 +247,10 @@ bool TfrmMain::DoAldlPacket()
         const std::string line = std::string(stampText) + "," + frameText;
         memRecv->appendPlainText(Latin1(line));
     }
-    if (count > 0) DecodeFrame(frame, count);
+    if (count > 0) {
+        DecodeFrame(frame, count);
+        AnalyseFrame(frame, count, stamp);
+    }
     return true;
 }
 
@@ -269,4 +275,9 @@ void TfrmMain::Logging1Click()
     else sync->stop();
 }
 
-bool TfrmMain::SetPlayFile() { return ::SetPlayFile(playFile, &logFile); }
+bool TfrmMain::SetPlayFile()
+{
+    if (!::SetPlayFile(playFile, &logFile)) return false;
+    ReplayOpened();
+    return true;
+}

@@ -284,6 +284,14 @@ bool TLogReader::ReadLogLine(FrameBuffer& buf, int& count, std::int32_t& stamp)
     return true;
 }
 
+bool TLogReader::Seek(std::int64_t pos)
+{
+    if (fd_ < 0 || pos < 0 || ::lseek(fd_, static_cast<off_t>(pos), SEEK_SET) < 0) return false;
+    pos_ = len_ = 0;
+    eof_ = false;
+    return true;
+}
+
 // ---------------------------------------------------------------- commands
 
 bool StartLogging(TLogWriter& log)

@@ -75,6 +75,9 @@ public:
     // count are left as they were) and gives the count and stamp.
     // Throws EInOutError when the file cannot be read.
     bool ReadLogLine(FrameBuffer& buf, int& count, std::int32_t& stamp);
+    // Goes on reading at byte `pos` of the file, a line's start (from a
+    // TLogIndex). False when no file is open or it cannot seek.
+    bool Seek(std::int64_t pos);
 
 private:
     bool Fill();

@@ -6,6 +6,7 @@
 #include "definitions/Persist.h"
 #include "link/LinkKeeper.h"
 #include "link/LogFile.h"
+#include "link/ReplayCursor.h"
 #include "ui/Chart.h"
 
 #include <QMainWindow>
@@ -28,6 +29,9 @@ class QPushButton;
 class TLxSgrid;
 class TLxStatusBar;
 class TfrmGridLines;
+class TLxReplayBar;
+class TLxLogAnalysis;
+class QTimer;
 
 extern const char* const MainTitle; // "ALDL 8192 baud Analyser"
 
@@ -107,6 +111,25 @@ public:
     void Series4colorClick();
     void BackgroundcolorClick();
 
+    // Replay steering: the position bar, the pace and Back one frame.
+    void btnBackClick();
+    // Goes on from the first frame at or after `ms` of the log's own time;
+    // while paused, that frame is shown at once.
+    void SeekReplay(std::int64_t ms);
+    void SetPace(int speed); // 0 the interval; 1, 2, 4, 8 the stamps' pace
+    bool ReplayHold();
+    bool ReadReplayLine(FrameBuffer& frame, int& count, std::int32_t& stamp);
+    std::int32_t ReplayWaitMs(std::int32_t interval);
+    void ReplayOpened();
+    void ReplayClosed();
+    void ReadReplaySettings();
+    void WriteReplaySettings();
+    // The Log Analysis page: every frame shown goes to it too.
+    void AnalyseFrame(const FrameBuffer& frame, int count, std::int32_t stamp);
+    // The page follows the definition's words (and its saved choices).
+    void UpdateAnalysisDefinition();
+    void StoreAnalysisChoices();
+
     TLxChart* Chart(int n) const { return n == 1 ? chart1 : n == 2 ? chart2 : n == 3 ? chart3 : nullptr; }
 
     // Controls, by their names.
@@ -132,6 +155,14 @@ public:
             *Backgroundcolor = nullptr;
     QPlainTextEdit* memRecv = nullptr;
     TLxStatusBar* StatusBar1 = nullptr;
+    QToolBar* ToolBar2 = nullptr; // the replay's position bar and pace, below ToolBar1
+    TLxReplayBar* pnlReplay = nullptr;
+    QComboBox* cbPace = nullptr;
+    QToolButton* btnBack = nullptr;
+    QAction* Back1 = nullptr;
+    TReplayCursor replayCursor;
+    TLxLogAnalysis* pnlAnalysis = nullptr; // the "Log Analysis" page
+    QAction* Analysis1 = nullptr;          // Shift+F12 shows it
     QMenu *File1 = nullptr, *View1 = nullptr, *Aldl1 = nullptr, *Help1 = nullptr;
     QAction *New1 = nullptr, *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Exit1 = nullptr,
             *ImportAdx1 = nullptr;
@@ -171,6 +202,14 @@ private:
     void BuildPages();
     void BuildChartMenu();
     void BuildStatusBar();
+    void BuildReplayControls();
+    void UpdateReplayBar();
+    void ShowReplayFrame();
+    void BuildAnalysisPage();
+    std::string analysisWords_;
+    bool analysisLive_ = false;
+    QTimer* indexTimer_ = nullptr;
+    bool paced_ = false;
     // 580 for the pages, plus the status bar below them.
     int DefaultHeight() const;
     void SetChartHeights(int split1, int split2);

@@ -183,6 +183,7 @@ bool TfrmMain::ReadSettings()
     sgAldl->SetColWidthsText(Settings.ReadString(Grid, "AldlSizes", ""));
     sgData->SetColWidthsText(Settings.ReadString(Grid, "DataSizes", ""));
     sgMalf->SetColWidthsText(Settings.ReadString(Grid, "MalfSizes", ""));
+    ReadReplaySettings();
     if (read.error.empty()) return true;
     Dialogs().Message(read.error, "Diduvuve", MsgButtons::Ok, MsgKind::Error);
     return false;
@@ -234,6 +235,7 @@ void TfrmMain::WriteSettings()
         WriteColor(Settings, s, "Grids", col.Grids());
         WriteColor(Settings, s, "Background", col.BackGround());
     }
+    WriteReplaySettings();
     (void)Settings.SaveFile(SettingsPath); // a file that can't be written never holds up the close
 }
 

@@ -1,4 +1,5 @@
 // diduvuve-csv: a log as CSV, with the values the window shows for it.
+#include "app/csv/CellExport.h"
 #include "app/csv/CsvExport.h"
 #include "decode/Errors.h"
 #include "link/LogFile.h"
@@ -18,6 +19,8 @@ namespace {
 
 const char* const kUsage =
     "Usage: diduvuve-csv [--ids] [--raw] DEFINITION.ald LOG.alg [OUT.csv]\n"
+    "       diduvuve-csv --cells \"X=ID:b1,b2,...;Y=ID:b1,b2,...;Z=ID\" [--where \"COND,...\"]\n"
+    "                    [--min-hits N] [--stat mean|count|min|max] DEFINITION.ald LOG.alg [OUT.csv]\n"
     "Writes the frames of an ALDL log as CSV (UTF-8, CR LF line ends), one line\n"
     "per log line: the time in seconds, then one column per word of the\n"
     "definition with the value the analyser's tables show for it (the flag\n"
@@ -28,6 +31,12 @@ const char* const kUsage =
     "  --raw      write every word's raw integer instead of its value\n"
     "  --help     this text\n"
     "  --version  the program's version\n"
+    "  --cells    a cell table instead: Z's statistic over the X and Y\n"
+    "             breakpoints (each frame goes to the nearest, a tie to the lower)\n"
+    "  --where    frames must meet every COND: ID<v, ID<=v, ID>v, ID>=v, ID=v,\n"
+    "             ID!=v on values, or ID=Text, ID!=Text on a flag word's text\n"
+    "  --min-hits cells with fewer frames stay empty (default 1)\n"
+    "  --stat     mean (default), count, min or max\n"
     "\n"
     "A word whose bytes did not arrive in a line gets an empty cell.\n";
 
@@ -68,6 +77,8 @@ bool SameFile(const std::string& a, const std::string& b)
 int main(int argc, char** argv)
 {
     TCsvOptions options;
+    TCellArgs cellArgs;
+    std::string cellError;
     std::vector<std::string> files;
     bool optionsDone = false;
     for (int i = 1; i < argc; ++i) {
@@ -81,11 +92,15 @@ int main(int argc, char** argv)
             return 0;
         } else if (!optionsDone && a == "--ids") options.Ids = true;
         else if (!optionsDone && a == "--raw") options.Raw = true;
-        else if (!optionsDone && a.size() > 1 && a[0] == '-') return Usage("unknown option " + a);
+        else if (!optionsDone && TakeCellOption(argc, argv, i, cellArgs, cellError)) {
+            if (!cellError.empty()) return Usage(cellError);
+        } else if (!optionsDone && a.size() > 1 && a[0] == '-') return Usage("unknown option " + a);
         else files.push_back(a);
     }
     if (files.size() < 2) return Usage("a definition and a log are needed");
     if (files.size() > 3) return Usage("too many files");
+    if (cellArgs.HaveOther && !cellArgs.HaveCells) return Usage("--where, --min-hits and --stat go with --cells");
+    if (cellArgs.HaveCells && (options.Ids || options.Raw)) return Usage("--ids and --raw do not go with --cells");
     const std::string& defName = files[0];
     const std::string& logName = files[1];
     const std::string outName = files.size() == 3 ? files[2] : std::string();
@@ -94,6 +109,11 @@ int main(int argc, char** argv)
     std::string error;
     if (!LoadDefinitionFile(defName, def, error)) return Fail(defName, error);
     TCsvExport csv(def, options);
+    TCellExport cells(def);
+    if (cellArgs.HaveCells && !cells.Setup(cellArgs, error)) {
+        std::fprintf(stderr, "diduvuve-csv: --cells: %s\n", error.c_str());
+        return 2;
+    }
     for (int i : csv.Unreadable()) {
         const TDisplay& d = csv.Aldl().Items(i);
         std::fprintf(stderr, "diduvuve-csv: %s: warning: word \"%s\" starts at byte %d, outside the frame; its cells are empty\n",
@@ -125,7 +145,7 @@ int main(int argc, char** argv)
 
     std::string text;
     text.reserve(1 << 17);
-    csv.AppendHeader(text);
+    if (!cellArgs.HaveCells) csv.AppendHeader(text);
     FrameBuffer frame{};
     int count = 0;
     std::int32_t stamp = 0;
@@ -133,6 +153,10 @@ int main(int argc, char** argv)
         for (;;) {
             frame.fill(0);
             if (!log.ReadLogLine(frame, count, stamp)) break;
+            if (cellArgs.HaveCells) {
+                cells.AddLine(frame, count);
+                continue;
+            }
             csv.AppendLine(text, stamp, frame, count);
             if (text.size() >= (1 << 16)) {
                 if (std::fwrite(text.data(), 1, text.size(), out) != text.size())
@@ -145,6 +169,7 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         return failOut(logName, e.what());
     }
+    if (cellArgs.HaveCells) cells.Append(text);
     if (!text.empty() && std::fwrite(text.data(), 1, text.size(), out) != text.size())
         return failOut(outLabel, std::strerror(errno));
     if (std::fflush(out) != 0) return failOut(outLabel, std::strerror(errno));

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sys/wait.h>
 
 namespace {
@@ -165,6 +166,32 @@ TEST(CsvProgram, WarnsOnceForAWordOutsideTheFrame)
     EXPECT_EQ(r.out, "Time (s),Far,Near\r\n0.001,,5\r\n0.002,,6\r\n");
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
     EXPECT_NE(r.err.find("\"Far\""), std::string::npos);
+}
+
+TEST(CsvProgram, CellTableOfTheWholeLog)
+{
+    TempDir dir;
+    WriteBytes(dir.File("d.ald"), "[ALDL]\r\nWords=4\r\n[STREAM]\r\nW1=Rpm,R,1\r\nW2=Map,M,2\r\nW3=Blm,B,3\r\n"
+                                  "W4=Loop,C,4.0,1,-,-,Flag,-,-,-,-,-,-,1,0,\"Open,Closed\"\r\n");
+    WriteBytes(dir.File("l.alg"), "000001,  8, 20,120,  1\r\n000002, 12, 20,130,  1\r\n000003, 12, 40,200,  0\r\n"
+                                  "000004, 30, 40,140,  1\r\n000005, 30, 40,  0\r\n");
+    const std::string files = " " + dir.File("d.ald") + " " + dir.File("l.alg");
+    Result r = RunCsv(dir, "--cells \"X=R:10,20;Y=M:20,40;Z=B\" --where C=Closed" + files);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Y\\X,10,20\r\n20,125,\r\n40,,140\r\n");
+    r = RunCsv(dir, "--cells=\"X=R:10,20;Y=M:20,40;Z=B\" --stat count --min-hits 2" + files + " " + dir.File("o.csv"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadBytes(dir.File("o.csv")), "Y\\X,10,20\r\n20,2,\r\n40,,2\r\n");
+
+    for (const char* bad : {"\"X=R:10,20;Y=Q:1;Z=B\"", "\"X=R:20,10;Y=M:1;Z=B\"", "\"X=R:;Y=M:1;Z=B\"",
+                            "\"X=R:1;Y=M:1;Z=B\" --where C=Shut", "\"X=R:1;Y=M:1;Z=B\" --stat median"}) {
+        r = RunCsv(dir, std::string("--cells ") + bad + files + " " + dir.File("bad.csv"));
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.err.find("diduvuve-csv: "), std::string::npos) << bad;
+        EXPECT_FALSE(std::filesystem::exists(dir.File("bad.csv"))) << bad;
+    }
+    EXPECT_EQ(RunCsv(dir, "--where C=Open" + files).status, 2);
+    EXPECT_EQ(RunCsv(dir, "--raw --cells \"X=R:1;Y=M:1;Z=B\"" + files).status, 2);
 }
 
 } // namespace

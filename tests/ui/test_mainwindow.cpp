@@ -90,7 +90,7 @@ private slots:
         QStringList tabs;
         for (int i = 0; i < w->tabMain->count(); ++i) tabs << w->tabMain->tabText(i);
         QCOMPARE(tabs, QStringList({"ALDL Editor (f8)", "ALDL Data (f9)", "ALDL Charts (f10)",
-                                    "Malfunction Flags (f11)", "Raw Data (F12)"}));
+                                    "Malfunction Flags (f11)", "Raw Data (F12)", "Log Analysis (Shift+F12)"}));
         // "Display In Hex" is item 9 of the Aldl menu, separators counted.
         QList<QAction*> aldl = w->Aldl1->actions();
         QCOMPARE(aldl.size(), 11);

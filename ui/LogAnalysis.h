@@ -1,0 +1,146 @@
+#pragma once
+// The Log Analysis page: an overview of the whole log for up to four words
+// (min/max per pixel, so a million frames draw at once) with the replay's
+// cursor, and a cell table of one word over two others, filled as frames
+// come and from the whole log on request. Its choices are kept with the
+// definition in their own section, which other builds pass over.
+#include "decode/Aldl.h"
+#include "decode/CellTable.h"
+#include "decode/Hex.h"
+#include "definitions/Persist.h"
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+class QTimer;
+class TLogReader;
+
+// The overview's frames: log time and up to four values (NaN: none). Past
+// Cap points, neighbours are merged into one point holding their lowest and
+// highest values, so a log of gigabytes takes a few tens of MB at most.
+struct TOverviewData {
+    std::vector<std::int64_t> Time;           // of each point's first frame
+    std::array<std::vector<float>, 4> Values; // each point's lowest value
+    std::array<std::vector<float>, 4> Highs;  // and highest
+    std::size_t Cap = 1 << 19;                // even
+    std::int64_t Per = 1;                     // frames a point holds
+    std::array<std::string, 4> Names;
+    std::array<double, 4> Lo{}, Hi{}; // each series' scale (the word's display range)
+    void Clear();
+    void Add(std::int64_t t, const std::array<float, 4>& v);
+    std::size_t Size() const { return Time.size(); }
+
+private:
+    void Compact();
+    std::int64_t lastCount_ = 0;
+};
+
+class TLxOverview : public QWidget {
+    Q_OBJECT
+public:
+    explicit TLxOverview(const TOverviewData& data, QWidget* parent = nullptr);
+    void SetCursorTime(std::int64_t ms);
+    void ResetZoom();
+    void SetRange(std::int64_t from, std::int64_t to);
+    std::int64_t From() const { return from_; }
+    std::int64_t To() const { return to_; }
+    std::int64_t TimeAt(int x) const;
+    QSize sizeHint() const override { return {600, 160}; }
+
+signals:
+    void SeekTo(std::int64_t ms);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent*) override { ResetZoom(); }
+
+private:
+    QRect Plot() const;
+    int XOf(std::int64_t t) const;
+    const TOverviewData& data_;
+    std::int64_t from_ = 0, to_ = 0, cursor_ = -1;
+    bool zoomed_ = false;
+    int pressX_ = -1, dragX_ = -1;
+};
+
+class TLxLogAnalysis : public QWidget {
+    Q_OBJECT
+public:
+    explicit TLxLogAnalysis(QWidget* parent = nullptr);
+    ~TLxLogAnalysis() override;
+
+    // A new definition (or changed words): word lists, and the page's
+    // choices read from `store`.
+    void SetDefinition(const TAldl& aldl, TLxPersist& store);
+    // A replay of `logName` starts: the overview reads the whole log in
+    // slices. Empty name: a live run (the overview grows with it).
+    void StartRun(const std::string& logName);
+    // One frame shown, at `ms` of the log's (or the run's) time.
+    void Frame(const FrameBuffer& frame, int count, std::int64_t ms);
+    // Builds the cell table from the whole log (the one replayed). False
+    // when there is none or it cannot be read.
+    bool BuildFromLog();
+    // Applies the typed choices: the table starts again. False (and a
+    // message) when they are not valid.
+    bool Apply();
+    void Copy();
+    // Writes the choices into the definition's store (SaveInfo calls this,
+    // after the store was read again); only once they were changed here or
+    // the definition already has them, so an untouched definition stays as it is.
+    void StoreChoices();
+
+    TLxOverview* Overview() const { return overview_; }
+    QTableWidget* Table() const { return table_; }
+    const TCellTable& Cells() const { return cells_; }
+    const TOverviewData& Data() const { return data_; }
+    int CurrentCell() const { return current_; }
+    bool Scanning() const;
+
+    QComboBox* cbWords[4] = {};
+    QComboBox *cbX = nullptr, *cbY = nullptr, *cbZ = nullptr, *cbStat = nullptr;
+    QLineEdit *txtXBreaks = nullptr, *txtYBreaks = nullptr, *txtWhere = nullptr, *txtCentre = nullptr;
+    QSpinBox* spMinHits = nullptr;
+    QPushButton *btnApply = nullptr, *btnBuild = nullptr, *btnCopy = nullptr;
+
+signals:
+    void SeekTo(std::int64_t ms);
+
+private:
+    void ScanSlice();
+    void OverviewWordsChanged();
+    void ShowTable();
+    void SaveChoices();
+    std::array<float, 4> OverviewValues(const TFrameResult& r, int count) const;
+    int WordOf(const QComboBox* c) const; // -1 for none
+
+    const TAldl* aldl_ = nullptr;
+    TLxPersist* store_ = nullptr;
+    TOverviewData data_;
+    TLxOverview* overview_ = nullptr;
+    QTableWidget* table_ = nullptr;
+    QLabel* lblState = nullptr;
+    TCellTable cells_;
+    TFrameResult result_;
+    int current_ = -1;
+    std::string logName_;
+    TLogReader* scan_ = nullptr;
+    QTimer* scanTimer_ = nullptr;
+    std::int64_t scanTime_ = 0, scanLines_ = 0;
+    std::int32_t scanStamp_ = 0;
+    bool loading_ = false, touched_ = false;
+    bool whole_ = false; // built from the whole log: frames shown are in it already
+    std::int64_t lastPaint_ = 0;
+};
