@@ -222,12 +222,14 @@ bool TfrmMain::DoAldlPacket()
         const std::int64_t began = NowMs();
         std::uint8_t header[3] = {};
         const bool echo = chkEcho->isChecked();
+        const std::int32_t mark = LinkKeeper::MarkSerialError();
         const TLiveFrame live = ReadLiveFrame(SplitRequests(request), echo, frame, startTime, header);
         count = live.Count;
         stamp = live.Stamp;
+        const std::int32_t code = LinkKeeper::SerialErrorSince(mark);
         StatusBar1->Frame(count, echo, count == -1 ? scErrText() : nullptr);
         if (count > 0 && !ReplyChecksumOk(header, frame.data(), count)) StatusBar1->BadChecksum(stamp);
-        if (linkKeeper.Exchanged(count, scErrCode(), scErrText(), began, NowMs())) {
+        if (linkKeeper.Exchanged(count, code, scErrText(), began, NowMs())) {
             CloseComs();
             RawNote(memRecv, stamp, linkKeeper.LostText());
             return true;

@@ -25,6 +25,21 @@ bool LinkKeeper::DeviceGone(int result, int errCode, const char* errText)
     return errText && std::strstr(errText, SystemErrorMark) != nullptr;
 }
 
+std::int32_t LinkKeeper::MarkSerialError()
+{
+    const std::int32_t mark = ::errCode;
+    ::errCode = 0;
+    return mark;
+}
+
+std::int32_t LinkKeeper::SerialErrorSince(std::int32_t mark)
+{
+    if (::errCode != 0)
+        return ::errCode;
+    ::errCode = mark;
+    return 0;
+}
+
 bool LinkKeeper::Exchanged(int result, int errCode, const char* errText, std::int64_t startMs,
                            std::int64_t endMs)
 {

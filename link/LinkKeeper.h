@@ -8,8 +8,10 @@
 //
 //   keeper.Reset();                       // a run starts
 //   per frame, while !keeper.Lost():
-//       t0 = now; r = AldlExchange(...); t1 = now;
-//       if (keeper.Exchanged(r, scErrCode(), scErrText(), t0, t1)) {
+//       t0 = now; mark = LinkKeeper::MarkSerialError();
+//       r = AldlExchange(...); t1 = now;
+//       code = LinkKeeper::SerialErrorSince(mark);
+//       if (keeper.Exchanged(r, code, scErrText(), t0, t1)) {
 //           close the port; show keeper.LostText();      // once per loss
 //       }
 //   per frame, while keeper.Lost():
@@ -34,6 +36,15 @@ public:
     // timed out carries no system error; an answer that came back wrong
     // (-2, -5) proves the device is there.
     static bool DeviceGone(int result, int errCode, const char* errText);
+
+    // The serial library keeps its last error code until another failure
+    // replaces it, so a code left by an earlier failed open would make an
+    // ordinary missing reply look like a vanished device. MarkSerialError()
+    // (just before an exchange) sets the code aside and clears it;
+    // SerialErrorSince(mark) (just after) gives the code the exchange itself
+    // set, or 0, and puts the old code back when it set none.
+    static std::int32_t MarkSerialError();
+    static std::int32_t SerialErrorSince(std::int32_t mark);
 
     // Reports one finished exchange (started and ended at the given times).
     // True when it lost the link: the caller closes the port and shows

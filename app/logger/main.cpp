@@ -366,7 +366,9 @@ int main(int argc, char** argv)
             if (portOpen) {
                 const std::int64_t t0 = StampClockMs();
                 std::uint8_t header[3] = {};
+                const std::int32_t mark = LinkKeeper::MarkSerialError();
                 const TLiveFrame f = ReadLiveFrame(requests, echo, frame, startMs, header);
+                const std::int32_t code = LinkKeeper::SerialErrorSince(mark);
                 now = StampClockMs();
                 if (f.Count >= 0) {
                     // Logged all the same, as the window logs it; only counted.
@@ -376,7 +378,7 @@ int main(int argc, char** argv)
                 } else if (f.Count >= -5) {
                     ++failed[-f.Count - 1];
                 }
-                if (keeper.Exchanged(f.Count, scErrCode(), scErrText(), t0, now)) {
+                if (keeper.Exchanged(f.Count, code, scErrText(), t0, now)) {
                     scDone();
                     portOpen = false;
                     waiting = "waiting for " + portName + ": " + Trimmed(scErrText());

@@ -156,6 +156,32 @@ private slots:
         QVERIFY(dialogs->Messages().empty());
     }
 
+    // A failed Read leaves its code in the serial library; replies the ECM
+    // skips later are ordinary failures, never a lost link.
+    void skippedRepliesAfterAFailedOpenAreNoLoss()
+    {
+        w->txtCom->setText("250");
+        w->btnRecordClick();
+        QCOMPARE(dialogs->Messages().size(), std::size_t(1));
+        QVERIFY(!w->reading && !w->comsOpen);
+        w->txtCom->setText("1");
+        EcmSim sim({"--no-pace", "--quiet", "--drop", "--fault-every", "5"});
+        bool closed = false;
+        const std::int64_t t0 = Ms();
+        Drive([this] { w->btnRecordClick(); }, [&] {
+            closed = closed || !w->comsOpen;
+            if (Ms() - t0 > 1500) w->btnStopClick();
+        });
+        QCOMPARE(Count("Link lost: "), 0);
+        QVERIFY(!closed);
+        const int skipped = Count("Reply header was not received.");
+        const int good = int(Raw().size()) - skipped;
+        // four good frames to every skipped reply, as the ECM answers
+        QVERIFY2(skipped >= 3 && good >= 3 * skipped && good <= 4 * skipped + 4,
+                 qPrintable(QString("%1 good, %2 skipped").arg(good).arg(skipped)));
+        QCOMPARE(dialogs->Messages().size(), std::size_t(1));
+    }
+
     // The last lines of a run reach the disk although no line follows them.
     void lastLinesAreSyncedAfterStop()
     {
