@@ -69,14 +69,18 @@ bool LinkKeeper::Exchanged(int result, int errCode, const char* errText, std::in
     return false;
 }
 
-bool LinkKeeper::Opened(bool ok, std::int64_t nowMs)
+bool LinkKeeper::Opened(bool ok, std::int64_t nowMs, const std::string& error)
 {
     if (!lost_)
         return false;
     if (!ok) {
         nextTry_ = nowMs + retryMs_;
+        tryError_ = error;
+        while (!tryError_.empty() && (tryError_.back() == '\n' || tryError_.back() == '\r' || tryError_.back() == ' '))
+            tryError_.pop_back();
         return false;
     }
+    tryError_.clear();
     lost_ = false;
     quickFailures_ = 0;
     return true;
@@ -103,6 +107,7 @@ void LinkKeeper::Reset()
     nextTry_ = 0;
     quickFailures_ = 0;
     lostText_.clear();
+    tryError_.clear();
 }
 
 std::string LinkKeeper::BackText()

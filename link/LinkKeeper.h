@@ -56,8 +56,11 @@ public:
     // While lost: whether an open may be tried now (at most one per retryMs).
     bool TimeToTry(std::int64_t nowMs) const { return lost_ && nowMs >= nextTry_; }
     // The outcome of an open try; true when the link is back (show
-    // BackText() once). A failed try only sets the time of the next one.
-    bool Opened(bool ok, std::int64_t nowMs);
+    // BackText() once). A failed try only sets the time of the next one,
+    // and keeps `error` (the serial library's text of it) as TryError().
+    bool Opened(bool ok, std::int64_t nowMs, const std::string& error = {});
+    // Why the last open try failed, while still lost; empty otherwise.
+    const std::string& TryError() const { return tryError_; }
 
     // Least time to wait before the next exchange or open try, besides the
     // caller's own interval: while lost, until the next try; otherwise, after
@@ -82,4 +85,5 @@ private:
     std::int64_t nextTry_ = 0;
     int quickFailures_ = 0;
     std::string lostText_;
+    std::string tryError_;
 };

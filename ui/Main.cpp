@@ -394,7 +394,11 @@ void TfrmMain::BuildStatusBar()
         else if (!running) run.state = "Paused";
         else if (playing) run.state = "Replaying " + fileName(playFile.Name());
         else run.state = "Reading COM" + QString::number(StrToIntDef(Latin1Of(txtCom->text()), 1));
-        if (reading && linkKeeper.Lost()) run.state += ", link lost";
+        if (reading && linkKeeper.Lost()) {
+            run.state += ", link lost";
+            if (!linkKeeper.TryError().empty())
+                run.stateTip = QString::fromLocal8Bit("Last try to open the port: " + linkKeeper.TryError());
+        }
         if (logFile.IsOpen()) run.recording = fileName(logFile.Name());
         return run;
     });
