@@ -264,20 +264,12 @@ void TfrmMain::Logging1Click()
     if (logFile.IsOpen()) {
         logFile.Close();
         Logging1->setChecked(false);
-        if (auto* sync = findChild<QTimer*>("logSync")) sync->stop();
         return;
     }
+    // Lines reach the disk within about a second, synced on the writer's own
+    // thread so slow media never hold up the window.
+    logFile.SyncInBackground();
     Logging1->setChecked(StartLogging(logFile));
-    // Lines are synced as they are written; this catches the last one of a
-    // run that stopped or paused, so none waits longer than about a second.
-    auto* sync = findChild<QTimer*>("logSync");
-    if (!sync) {
-        sync = new QTimer(this);
-        sync->setObjectName("logSync");
-        connect(sync, &QTimer::timeout, this, [this] { logFile.SyncIfDue(); });
-    }
-    if (logFile.IsOpen()) sync->start(100);
-    else sync->stop();
 }
 
 bool TfrmMain::SetPlayFile() { return ::SetPlayFile(playFile, &logFile); }
