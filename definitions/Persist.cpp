@@ -97,7 +97,7 @@ ReadResult ReadWhole(const std::string& name, std::string& data)
     return result;
 }
 
-enum class WriteResult { Ok, CantCreate, IoError };
+enum class WriteResult { Ok, CantCreate, IoError, Damaged };
 
 struct WriteOutcome {
     WriteResult result;
@@ -129,6 +129,9 @@ WriteOutcome WriteInPlace(const std::string& target, const std::string& content,
 {
     struct stat st {};
     if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {WriteResult::CantCreate, tempError};
+    // the old bytes, to put back when the new ones do not all get in
+    std::string old;
+    const bool haveOld = ReadWhole(target, old) == ReadResult::Ok;
     int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) return {WriteResult::CantCreate, errno};
     int error = 0;
@@ -136,8 +139,15 @@ WriteOutcome WriteInPlace(const std::string& target, const std::string& content,
     bool ok = WriteAllTo(fd, content, error);
     if (ok && ::ftruncate(fd, static_cast<off_t>(content.size())) != 0) ok = false, error = errno;
     if (ok && ::fsync(fd) != 0 && errno != EINVAL) ok = false, error = errno;
+    bool restored = ok;
+    if (!ok) {
+        int ignored = 0;
+        restored = haveOld && ::lseek(fd, 0, SEEK_SET) == 0 && WriteAllTo(fd, old, ignored) &&
+                   ::ftruncate(fd, static_cast<off_t>(old.size())) == 0 && (::fsync(fd) == 0 || errno == EINVAL);
+    }
     if (::close(fd) != 0 && ok) ok = false, error = errno;
-    return ok ? WriteOutcome{WriteResult::Ok} : WriteOutcome{WriteResult::IoError, error};
+    if (ok) return {WriteResult::Ok};
+    return {restored ? WriteResult::IoError : WriteResult::Damaged, error};
 }
 
 // Writes into a fresh file next to the target and renames it over the
@@ -255,10 +265,27 @@ bool TLxPersist::SaveFile(const std::string& name)
     }
     CreateError = 0;
     CreateErrorName.clear();
+    // Never write a file that LoadFile would refuse.
+    bool tooLarge = content.size() > MaxFileSize || Lines.size() > MaxLines;
+    for (std::size_t i = 0; i < Lines.size() && !tooLarge; ++i) tooLarge = Lines[i].size() + 1 > MaxLineLength;
+    if (tooLarge) {
+        Dialogs().Message("Can't save file " + file + ": it would be too large to be read again (the limits are " +
+                              std::to_string(MaxFileSize >> 20) + " MiB, " + std::to_string(MaxLines) + " lines and " +
+                              std::to_string(MaxLineLength) + " characters in a line).",
+                          "Diduvuve", MsgButtons::Ok, MsgKind::Error);
+        return false;
+    }
     WriteOutcome out = WriteWhole(file, content);
     if (out.result == WriteResult::CantCreate) {
         CreateError = out.error ? out.error : EIO;
         CreateErrorName = file;
+        return false;
+    }
+    if (out.result == WriteResult::Damaged) {
+        Dialogs().Message("I/O error writing " + file + ": " + std::strerror(out.error) +
+                              ". The file is damaged and its old content could not be put back; the unsaved "
+                              "definition is still open here: save it under another name.",
+                          "Diduvuve", MsgButtons::Ok, MsgKind::Error);
         return false;
     }
     if (out.result == WriteResult::IoError) {

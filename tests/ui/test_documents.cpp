@@ -1,5 +1,6 @@
 // The document commands of the main window: open, save, save as, new,
 // edit, delete and move words, and the unsaved-definition question.
+#include "decode/Aldl.h"
 #include "definitions/Sgrid.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "ui/Application.h"
@@ -196,6 +197,36 @@ private slots:
         QCOMPARE(w->sgAldl->Cells(0, 1), std::string("two\nlines"));
         QCOMPARE(ReadAll(QString::fromStdString(file)), before);
         w->sgAldl->SetCells(0, 1, "one line");
+        dialogs->QueueAnswer(MsgAnswer::No);
+        QVERIFY(w->close());
+    }
+
+    // Save never writes what Open would refuse, and a refused Open changes nothing.
+    void definitionsOverTheLimitsAreNeitherWrittenNorHalfOpened()
+    {
+        const std::string file = Copy("small.ald", "l.ald");
+        dialogs->QueueFile(file);
+        w->Open1Click();
+        const std::string before = ReadAll(QString::fromStdString(file));
+        const std::string name = w->sgAldl->Cells(0, 1);
+        w->sgAldl->SetCells(colFlags, 1, std::string(70000, 'f'));
+        QTimer::singleShot(0, w, [this] { w->Save1Click(); });
+        QTRY_COMPARE(dialogs->Messages().size(), std::size_t(1));
+        QVERIFY2(dialogs->Messages()[0].rfind("Word 1 (" + name + ") is too long to be stored", 0) == 0,
+                 dialogs->Messages()[0].c_str());
+        QVERIFY(dialogs->Messages()[0].find("65535") != std::string::npos);
+        QCOMPARE(ReadAll(QString::fromStdString(file)), before);
+
+        const QString big = tmp->filePath("big.ald"), title = w->windowTitle(), car = w->txtTitle->text();
+        { QFile f(big); QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(20 << 20)); }
+        dialogs->QueueFile(big.toStdString());
+        w->Open1Click();
+        QCOMPARE(dialogs->Messages().size(), std::size_t(2));
+        QCOMPARE(w->windowTitle(), title);
+        QCOMPARE(w->txtTitle->text(), car);
+        QCOMPARE(w->sgAldl->Cells(0, 1), name);
+        QCOMPARE(w->sgAldl->Cells(colFlags, 1).size(), std::size_t(70000));
+        w->sgAldl->SetCells(colFlags, 1, "-");
         dialogs->QueueAnswer(MsgAnswer::No);
         QVERIFY(w->close());
     }
