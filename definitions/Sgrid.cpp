@@ -522,7 +522,8 @@ bool TLxSgrid::NameCellEvent(QEvent* event)
     }
     case QEvent::MouseButtonDblClick:
         dragFrom_ = -1;
-        if (section >= 0) emit CellDoubleClicked(0, section + 1);
+        // on the sizing edge a double click only sizes
+        if (section >= 0 && !atEdge) emit CellDoubleClicked(0, section + 1);
         return true;
     default:
         return false;

@@ -337,6 +337,13 @@ private slots:
         w->sgAldl->MoveGridRow(1, rows - 1);
         QCOMPARE(w->sgAldl->Cells(colName, rows - 2), first);
         QCOMPARE(w->sgAldl->Cells(colName, rows - 1), std::string()); // the blank row is last again
+        // the blank row dragged upwards goes back: Save keeps every word, Delete can reach it
+        w->sgAldl->MoveGridRow(rows - 1, 1);
+        QCOMPARE(w->sgAldl->Cells(colName, rows - 1), std::string());
+        QCOMPARE(w->sgAldl->Cells(colName, rows - 2), first);
+        w->Save1Click();
+        QVERIFY(ReadAll(QString::fromStdString(file)).find("W" + std::to_string(rows - 2) + "=\"" + first) !=
+                std::string::npos);
     }
 };
 
