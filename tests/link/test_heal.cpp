@@ -4,6 +4,7 @@
 #include "tests/link/RunCheck.h"
 #include "tests/support/EcmSim.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/Main.h"
 #include "ui/StatusBar.h"
 
@@ -46,12 +47,11 @@ double CpuSeconds()
 
 class TestHeal : public QObject {
     Q_OBJECT
+    std::unique_ptr<WindowFixture> fx;
     ScriptedDialogs* dialogs = nullptr;
     TfrmMain* w = nullptr;
-    QTemporaryDir* tmp = nullptr;
-    QString oldDir;
 
-    std::string Tmp(const char* name) { return tmp->filePath(name).toStdString(); }
+    std::string Tmp(const char* name) { return fx->Tmp(name); }
     QStringList Raw() const { return w->memRecv->toPlainText().split('\n', Qt::SkipEmptyParts); }
     int Count(const QString& prefix) const
     {
@@ -80,25 +80,18 @@ class TestHeal : public QObject {
 private slots:
     void init()
     {
-        tmp = new QTemporaryDir;
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(tmp->path());
-        dialogs = new ScriptedDialogs;
-        w = new TfrmMain;
-        dialogs->QueueFile(EXAMPLES_DIR "/ecmsim.ald");
-        w->Open1Click();
+        fx = std::make_unique<WindowFixture>(EXAMPLES_DIR "/ecmsim.ald");
+        w = fx->w;
+        dialogs = &fx->dialogs;
         w->txtInterval->setText("0");
         w->memRecv->setMaximumBlockCount(0); // keep every line to count them
         w->RawALDLData1Click();
     }
     void cleanup()
     {
-        delete w;
-        QDir::setCurrent(oldDir);
-        const auto unexpected = dialogs->unexpected;
-        delete dialogs;
-        delete tmp;
-        QVERIFY2(unexpected.empty(), unexpected.empty() ? "" : unexpected.front().c_str());
+        const std::string unexpected = fx->Unexpected();
+        fx.reset();
+        QVERIFY2(unexpected.empty(), unexpected.c_str());
     }
 
     void hangUpThenNewEcmResumesTheSameLog()
