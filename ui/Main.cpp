@@ -238,6 +238,9 @@ QWidget* TfrmMain::BuildEditorPage()
     btnEdit->setObjectName("btnEdit");
     btnDel = new QPushButton("&Delete", page);
     btnDel->setObjectName("btnDel");
+    // Enter on a focused button presses it, as in the word dialog
+    btnEdit->setAutoDefault(true);
+    btnDel->setAutoDefault(true);
     connect(btnEdit, &QPushButton::clicked, this, &TfrmMain::btnEditClick);
     connect(btnDel, &QPushButton::clicked, this, &TfrmMain::btnDelClick);
     auto* buttons = new QHBoxLayout;
@@ -449,8 +452,10 @@ void TfrmMain::Help2Click() { ShowMessage("Not implemented yet"); }
 void TfrmMain::OBDII1Click()
 {
     if (frmPinout) {
+        frmPinout->setWindowState(frmPinout->windowState() & ~Qt::WindowMinimized);
         frmPinout->show();
         frmPinout->raise();
+        frmPinout->activateWindow();
     }
 }
 void TfrmMain::About1Click()
