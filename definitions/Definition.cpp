@@ -90,7 +90,8 @@ bool LoadDefinitionFile(const std::string& name, TDefinition& def, std::string& 
     }
     TLxPersist store;
     if (!store.LoadFile(name)) {
-        error = "cannot be read";
+        const std::size_t why = store.LoadError.find("too large");
+        error = why == std::string::npos ? "cannot be read" : store.LoadError.substr(why);
         return false;
     }
     return ReadDefinition(store, def, error);

@@ -173,8 +173,14 @@ void TfrmMain::btnDelClick()
     SetUpDisplays();
 }
 
-void TfrmMain::sgAldlRowMoved(int, int toIndex)
+void TfrmMain::sgAldlRowMoved(int fromIndex, int toIndex)
 {
-    if (rowDeleting) return;
-    if (toIndex == sgAldl->RowCount() - 1) sgAldl->MoveGridRow(sgAldl->RowCount() - 1, sgAldl->RowCount() - 2);
+    // the blank row stays last, or Save would drop the word now below it
+    static bool mending = false;
+    if (rowDeleting || mending) return;
+    const int last = sgAldl->RowCount() - 1;
+    mending = true;
+    if (fromIndex == last) sgAldl->MoveGridRow(toIndex, last); // the drag is undone
+    else if (toIndex == last) sgAldl->MoveGridRow(last, last - 1);
+    mending = false;
 }

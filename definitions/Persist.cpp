@@ -2,16 +2,13 @@
 
 #include "decode/Errors.h"
 #include "definitions/Dialogs.h"
+#include "definitions/FileIo.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -60,139 +57,19 @@ std::vector<std::string> SplitLines(const std::string& data)
     return out;
 }
 
-enum class ReadResult { Ok, CantRead, TooLarge };
-
-// Only a regular file is read: a pipe would hold up the window and a device
-// may never end. Its size is checked before anything is read.
-ReadResult ReadWhole(const std::string& name, std::string& data)
+// A file over the limits is refused unread, or once its bytes show it.
+file_io::ReadResult ReadChecked(const std::string& name, std::string& data)
 {
-    int fd;
-    do fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0) return ReadResult::CantRead;
-    struct stat st {};
-    ReadResult result = ReadResult::Ok;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) result = ReadResult::CantRead;
-    else if (static_cast<std::uint64_t>(st.st_size) > TLxPersist::MaxFileSize) result = ReadResult::TooLarge;
-    else data.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
-    while (result == ReadResult::Ok) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) result = ReadResult::CantRead;
-        if (n <= 0) break;
-        data.append(buf, static_cast<std::size_t>(n));
-        // A file still growing while it is read.
-        if (data.size() > TLxPersist::MaxFileSize) result = ReadResult::TooLarge;
-    }
-    ::close(fd);
+    file_io::ReadResult result = file_io::ReadWhole(name, data, TLxPersist::MaxFileSize);
     // Lines are counted and measured in one pass over the bytes.
     std::size_t lines = 0;
-    for (std::size_t b = 0; result == ReadResult::Ok && b < data.size(); ++lines) {
+    for (std::size_t b = 0; result == file_io::ReadResult::Ok && b < data.size(); ++lines) {
         const void* lf = std::memchr(data.data() + b, '\n', data.size() - b);
         const std::size_t e = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data.data()) : data.size();
-        if (e - b > TLxPersist::MaxLineLength || lines >= TLxPersist::MaxLines) result = ReadResult::TooLarge;
+        if (e - b > TLxPersist::MaxLineLength || lines >= TLxPersist::MaxLines) result = file_io::ReadResult::TooLarge;
         b = e + 1;
     }
     return result;
-}
-
-enum class WriteResult { Ok, CantCreate, IoError };
-
-struct WriteOutcome {
-    WriteResult result;
-    int error = 0;
-};
-
-bool WriteAllTo(int fd, const std::string& content, int& error)
-{
-    const char* p = content.data();
-    std::size_t left = content.size();
-    while (left > 0) {
-        ssize_t w = ::write(fd, p, left);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            error = errno;
-            return false;
-        }
-        p += w;
-        left -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
-
-// When no temporary file can be made beside the target (a folder the user
-// may not write, a name too long for the temporary's), the existing file is
-// written over in place; mode and owner stay as they were. `tempError` is
-// the reason given when the file itself can't be opened either.
-WriteOutcome WriteInPlace(const std::string& target, const std::string& content, int tempError)
-{
-    struct stat st {};
-    if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {WriteResult::CantCreate, tempError};
-    int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return {WriteResult::CantCreate, errno};
-    int error = 0;
-    // Cut only after the new text is in, so a failed write keeps the old length.
-    bool ok = WriteAllTo(fd, content, error);
-    if (ok && ::ftruncate(fd, static_cast<off_t>(content.size())) != 0) ok = false, error = errno;
-    if (ok && ::fsync(fd) != 0 && errno != EINVAL) ok = false, error = errno;
-    if (::close(fd) != 0 && ok) ok = false, error = errno;
-    return ok ? WriteOutcome{WriteResult::Ok} : WriteOutcome{WriteResult::IoError, error};
-}
-
-// Writes into a fresh file next to the target and renames it over the
-// target, so a failure at any point leaves the old file as it was.
-WriteOutcome WriteWhole(const std::string& name, const std::string& content)
-{
-    std::string target = name;
-    struct stat lst {};
-    if (::lstat(name.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
-        // Replace the file the link points to, not the link.
-        if (char* real = ::realpath(name.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
-    std::string dir = ".", base = target;
-    auto slash = target.rfind('/');
-    if (slash != std::string::npos) {
-        dir = slash == 0 ? "/" : target.substr(0, slash);
-        base = target.substr(slash + 1);
-    }
-    if (base.empty()) return {WriteResult::CantCreate, EISDIR};
-
-    static unsigned counter = 0;
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = dir + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) return WriteInPlace(target, content, errno);
-
-    struct stat st {};
-    bool existed = ::stat(target.c_str(), &st) == 0;
-    if (existed && S_ISREG(st.st_mode)) {
-        (void)::fchmod(fd, st.st_mode & 07777);
-        // Only a privileged user can give the file away; others keep theirs.
-        (void)!::fchown(fd, st.st_uid, st.st_gid);
-    }
-
-    auto fail = [&](WriteResult r, int err) {
-        if (fd >= 0) ::close(fd);
-        ::unlink(temp.c_str());
-        return WriteOutcome{r, err};
-    };
-
-    int error = 0;
-    if (!WriteAllTo(fd, content, error)) return fail(WriteResult::IoError, error);
-    if (::fsync(fd) != 0 && errno != EINVAL) return fail(WriteResult::IoError, errno);
-    int c = ::close(fd);
-    fd = -1;
-    if (c != 0) return fail(WriteResult::IoError, errno);
-    if (::rename(temp.c_str(), target.c_str()) != 0) return fail(WriteResult::CantCreate, errno);
-    return {WriteResult::Ok};
 }
 
 } // namespace
@@ -216,10 +93,10 @@ bool TLxPersist::Load(const std::string& file, bool quiet)
 {
     LoadError.clear();
     std::string data;
-    switch (ReadWhole(file, data)) {
-    case ReadResult::Ok: break;
-    case ReadResult::CantRead: return false;
-    case ReadResult::TooLarge:
+    switch (ReadChecked(file, data)) {
+    case file_io::ReadResult::Ok: break;
+    case file_io::ReadResult::CantRead: return false;
+    case file_io::ReadResult::TooLarge:
         LoadError = "File " + file + " is too large to be read (the limits are " + std::to_string(MaxFileSize >> 20) +
                     " MiB, " + std::to_string(MaxLines) + " lines and " + std::to_string(MaxLineLength) +
                     " characters in a line).";
@@ -255,13 +132,30 @@ bool TLxPersist::SaveFile(const std::string& name)
     }
     CreateError = 0;
     CreateErrorName.clear();
-    WriteOutcome out = WriteWhole(file, content);
-    if (out.result == WriteResult::CantCreate) {
+    // Never write a file that LoadFile would refuse.
+    bool tooLarge = content.size() > MaxFileSize || Lines.size() > MaxLines;
+    for (std::size_t i = 0; i < Lines.size() && !tooLarge; ++i) tooLarge = Lines[i].size() + 1 > MaxLineLength;
+    if (tooLarge) {
+        Dialogs().Message("Can't save file " + file + ": it would be too large to be read again (the limits are " +
+                              std::to_string(MaxFileSize >> 20) + " MiB, " + std::to_string(MaxLines) + " lines and " +
+                              std::to_string(MaxLineLength) + " characters in a line).",
+                          "Diduvuve", MsgButtons::Ok, MsgKind::Error);
+        return false;
+    }
+    const file_io::WriteOutcome out = file_io::WriteWhole(file, content);
+    if (out.result == file_io::WriteResult::CantCreate) {
         CreateError = out.error ? out.error : EIO;
         CreateErrorName = file;
         return false;
     }
-    if (out.result == WriteResult::IoError) {
+    if (out.result == file_io::WriteResult::Damaged) {
+        Dialogs().Message("I/O error writing " + file + ": " + std::strerror(out.error) +
+                              ". The file is damaged and its old content could not be put back; the unsaved "
+                              "definition is still open here: save it under another name.",
+                          "Diduvuve", MsgButtons::Ok, MsgKind::Error);
+        return false;
+    }
+    if (out.result == file_io::WriteResult::IoError) {
         Dialogs().Message("I/O error writing " + file + ": " + std::strerror(out.error), "Diduvuve", MsgButtons::Ok,
                           MsgKind::Error);
         return false;

@@ -347,7 +347,8 @@ void TLxSgrid::NewDefinition()
 bool TLxSgrid::LoadDefinition(const std::string& name)
 {
     TLxPersist before = store_;
-    if (!store_.LoadFile(name)) return true;
+    // a file over the limits was refused with its message: nothing changes
+    if (!store_.LoadFile(name)) return store_.LoadError.empty();
     // A refused file never becomes the document, so a later save can't write into it.
     auto refuse = [&](const std::string& message) {
         store_ = std::move(before);
@@ -385,6 +386,24 @@ void TLxSgrid::StoreDefinition()
     for (const auto& t : texts)
         if (t.find('\n') != std::string::npos) throw ERangeError("A cell holds a line break and can't be stored");
     if (info_.find('\n') != std::string::npos) throw ERangeError("The header information holds a line break");
+    // Never a file the program would refuse to open again.
+    auto tooLong = [](const std::string& what, std::size_t length) {
+        throw ERangeError(what + " is too long to be stored: its line would have " + std::to_string(length) +
+                          " characters, the limit is " + std::to_string(TLxPersist::MaxLineLength - 1) + ".");
+    };
+    if (texts[0].size() + 7 >= TLxPersist::MaxLineLength) tooLong("The header", texts[0].size() + 7);
+    if (info_.size() + 5 >= TLxPersist::MaxLineLength) tooLong("The header information", info_.size() + 5);
+    std::size_t total = 0;
+    for (int n = 1; n <= rows - 2; ++n) {
+        const std::string& t = texts[static_cast<std::size_t>(n)];
+        const std::size_t length = WordKey(n).size() + 1 + t.size();
+        if (length >= TLxPersist::MaxLineLength)
+            tooLong("Word " + std::to_string(n) + " (" + Cells(0, n) + ")", length);
+        total += length + 2;
+    }
+    if (total + texts[0].size() + info_.size() >= TLxPersist::MaxFileSize)
+        throw ERangeError("The definition is too large to be stored: the limit is " +
+                          std::to_string(TLxPersist::MaxFileSize >> 20) + " MiB.");
 
     // When the named file has gone, the grid still goes into the lines held
     // and counts as changed, so the next save writes it rather than nothing.
@@ -503,7 +522,8 @@ bool TLxSgrid::NameCellEvent(QEvent* event)
     }
     case QEvent::MouseButtonDblClick:
         dragFrom_ = -1;
-        if (section >= 0) emit CellDoubleClicked(0, section + 1);
+        // on the sizing edge a double click only sizes
+        if (section >= 0 && !atEdge) emit CellDoubleClicked(0, section + 1);
         return true;
     default:
         return false;

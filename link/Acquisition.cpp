@@ -36,20 +36,23 @@ void ShowError(const std::string& text) { Dialogs().Message(text, "Diduvuve", Ms
 std::string SerialError() { return "Error: " + std::to_string(scErrCode()) + " " + scErrText(); }
 
 // OpenComs without its messages: a run waiting for a lost device tries
-// quietly and only says when the device is back.
-bool OpenPortQuietly(std::int32_t port)
+// quietly and only says when the device is back. `error` gets the reason of
+// a failure, which the status bar shows while the run waits.
+bool OpenPortQuietly(std::int32_t port, std::string& error)
 {
     if (scInit(port, "baud=8192 parity=N data=8 stop=1") < 0 || scTimeOut(20, 10, 50) < 0) {
+        error = SerialError();
         scDone();
         return false;
     }
     return true;
 }
 
-// Link lost and back lines go to the raw view whatever page shows: they are
-// rare and say why the frames stopped.
-void RawNote(QPlainTextEdit* memRecv, std::int64_t stamp, const std::string& text)
+// Link lost and back notes follow the rule of every raw view line: only
+// while the Raw page shows (the status bar tells the lost state anyway).
+void RawNote(QPlainTextEdit* memRecv, bool shown, std::int64_t stamp, const std::string& text)
 {
+    if (!shown) return;
     char stampText[24];
     std::snprintf(stampText, sizeof stampText, "%6.6d", static_cast<int>(stamp));
     memRecv->appendPlainText(Latin1(std::string(stampText) + "," + text));
@@ -156,10 +159,14 @@ void TfrmMain::loop(bool single)
     }
     try {
         while (running) {
-            if (reading && linkKeeper.TimeToTry(NowMs())
-                && linkKeeper.Opened(OpenPortQuietly(StrToIntDef(Text(txtCom), 1)), NowMs())) {
-                comsOpen = true;
-                RawNote(memRecv, NowMs() - startTime, LinkKeeper::BackText());
+            // Advance makes its one try at once, whatever the pace of tries
+            if (reading && linkKeeper.Lost() && (single || linkKeeper.TimeToTry(NowMs()))) {
+                std::string error;
+                const bool ok = OpenPortQuietly(StrToIntDef(Text(txtCom), 1), error);
+                if (linkKeeper.Opened(ok, NowMs(), error)) {
+                    comsOpen = true;
+                    RawNote(memRecv, tabMain->currentWidget() == Raw, NowMs() - startTime, LinkKeeper::BackText());
+                }
             }
             if (!(reading && linkKeeper.Lost()) && !DoAldlPacket()) btnStopClick();
             std::int32_t interval = StrToIntDef(Text(txtInterval), 100);
@@ -212,6 +219,7 @@ bool TfrmMain::DoAldlPacket()
     FrameBuffer frame{};
     int count = 0;
     std::int32_t stamp = 0;
+    bool lost = false;
     if (playing) {
         if (ReplayHold()) return true; // paced by the stamps, and the next frame is not due yet
         if (!ReadReplayLine(frame, count, stamp)) return false;
@@ -225,16 +233,14 @@ bool TfrmMain::DoAldlPacket()
         const std::int64_t began = NowMs();
         std::uint8_t header[3] = {};
         const bool echo = chkEcho->isChecked();
+        const std::int32_t mark = LinkKeeper::MarkSerialError();
         const TLiveFrame live = ReadLiveFrame(SplitRequests(request), echo, frame, startTime, header);
         count = live.Count;
         stamp = live.Stamp;
+        const std::int32_t code = LinkKeeper::SerialErrorSince(mark);
         StatusBar1->Frame(count, echo, count == -1 ? scErrText() : nullptr);
         if (count > 0 && !ReplyChecksumOk(header, frame.data(), count)) StatusBar1->BadChecksum(stamp);
-        if (linkKeeper.Exchanged(count, scErrCode(), scErrText(), began, NowMs())) {
-            CloseComs();
-            RawNote(memRecv, stamp, linkKeeper.LostText());
-            return true;
-        }
+        lost = linkKeeper.Exchanged(count, code, scErrText(), began, NowMs());
     }
     char stampText[16];
     std::snprintf(stampText, sizeof stampText, "%6.6d", stamp);
@@ -246,6 +252,11 @@ bool TfrmMain::DoAldlPacket()
     if (tabMain->currentWidget() == Raw) {
         const std::string line = std::string(stampText) + "," + frameText;
         memRecv->appendPlainText(Latin1(line));
+    }
+    // the frame's own failure line first, then why the run now waits
+    if (lost) {
+        CloseComs();
+        RawNote(memRecv, tabMain->currentWidget() == Raw, stamp, linkKeeper.LostText());
     }
     if (count > 0) {
         DecodeFrame(frame, count);
@@ -259,20 +270,12 @@ void TfrmMain::Logging1Click()
     if (logFile.IsOpen()) {
         logFile.Close();
         Logging1->setChecked(false);
-        if (auto* sync = findChild<QTimer*>("logSync")) sync->stop();
         return;
     }
+    // Lines reach the disk within about a second, synced on the writer's own
+    // thread so slow media never hold up the window.
+    logFile.SyncInBackground();
     Logging1->setChecked(StartLogging(logFile));
-    // Lines are synced as they are written; this catches the last one of a
-    // run that stopped or paused, so none waits longer than about a second.
-    auto* sync = findChild<QTimer*>("logSync");
-    if (!sync) {
-        sync = new QTimer(this);
-        sync->setObjectName("logSync");
-        connect(sync, &QTimer::timeout, this, [this] { logFile.SyncIfDue(); });
-    }
-    if (logFile.IsOpen()) sync->start(100);
-    else sync->stop();
 }
 
 bool TfrmMain::SetPlayFile()

@@ -25,6 +25,21 @@ bool LinkKeeper::DeviceGone(int result, int errCode, const char* errText)
     return errText && std::strstr(errText, SystemErrorMark) != nullptr;
 }
 
+std::int32_t LinkKeeper::MarkSerialError()
+{
+    const std::int32_t mark = ::errCode;
+    ::errCode = 0;
+    return mark;
+}
+
+std::int32_t LinkKeeper::SerialErrorSince(std::int32_t mark)
+{
+    if (::errCode != 0)
+        return ::errCode;
+    ::errCode = mark;
+    return 0;
+}
+
 bool LinkKeeper::Exchanged(int result, int errCode, const char* errText, std::int64_t startMs,
                            std::int64_t endMs)
 {
@@ -54,14 +69,18 @@ bool LinkKeeper::Exchanged(int result, int errCode, const char* errText, std::in
     return false;
 }
 
-bool LinkKeeper::Opened(bool ok, std::int64_t nowMs)
+bool LinkKeeper::Opened(bool ok, std::int64_t nowMs, const std::string& error)
 {
     if (!lost_)
         return false;
     if (!ok) {
         nextTry_ = nowMs + retryMs_;
+        tryError_ = error;
+        while (!tryError_.empty() && (tryError_.back() == '\n' || tryError_.back() == '\r' || tryError_.back() == ' '))
+            tryError_.pop_back();
         return false;
     }
+    tryError_.clear();
     lost_ = false;
     quickFailures_ = 0;
     return true;
@@ -88,6 +107,7 @@ void LinkKeeper::Reset()
     nextTry_ = 0;
     quickFailures_ = 0;
     lostText_.clear();
+    tryError_.clear();
 }
 
 std::string LinkKeeper::BackText()

@@ -8,8 +8,10 @@
 //
 //   keeper.Reset();                       // a run starts
 //   per frame, while !keeper.Lost():
-//       t0 = now; r = AldlExchange(...); t1 = now;
-//       if (keeper.Exchanged(r, scErrCode(), scErrText(), t0, t1)) {
+//       t0 = now; mark = LinkKeeper::MarkSerialError();
+//       r = AldlExchange(...); t1 = now;
+//       code = LinkKeeper::SerialErrorSince(mark);
+//       if (keeper.Exchanged(r, code, scErrText(), t0, t1)) {
 //           close the port; show keeper.LostText();      // once per loss
 //       }
 //   per frame, while keeper.Lost():
@@ -35,6 +37,15 @@ public:
     // (-2, -5) proves the device is there.
     static bool DeviceGone(int result, int errCode, const char* errText);
 
+    // The serial library keeps its last error code until another failure
+    // replaces it, so a code left by an earlier failed open would make an
+    // ordinary missing reply look like a vanished device. MarkSerialError()
+    // (just before an exchange) sets the code aside and clears it;
+    // SerialErrorSince(mark) (just after) gives the code the exchange itself
+    // set, or 0, and puts the old code back when it set none.
+    static std::int32_t MarkSerialError();
+    static std::int32_t SerialErrorSince(std::int32_t mark);
+
     // Reports one finished exchange (started and ended at the given times).
     // True when it lost the link: the caller closes the port and shows
     // LostText() once. Ignored while already lost.
@@ -45,8 +56,11 @@ public:
     // While lost: whether an open may be tried now (at most one per retryMs).
     bool TimeToTry(std::int64_t nowMs) const { return lost_ && nowMs >= nextTry_; }
     // The outcome of an open try; true when the link is back (show
-    // BackText() once). A failed try only sets the time of the next one.
-    bool Opened(bool ok, std::int64_t nowMs);
+    // BackText() once). A failed try only sets the time of the next one,
+    // and keeps `error` (the serial library's text of it) as TryError().
+    bool Opened(bool ok, std::int64_t nowMs, const std::string& error = {});
+    // Why the last open try failed, while still lost; empty otherwise.
+    const std::string& TryError() const { return tryError_; }
 
     // Least time to wait before the next exchange or open try, besides the
     // caller's own interval: while lost, until the next try; otherwise, after
@@ -71,4 +85,5 @@ private:
     std::int64_t nextTry_ = 0;
     int quickFailures_ = 0;
     std::string lostText_;
+    std::string tryError_;
 };

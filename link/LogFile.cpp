@@ -106,11 +106,13 @@ bool TLogWriter::Create(const std::string& name)
     unsyncedSince_ = -1;
     syncError_ = 0;
     name_ = name;
+    if (background_) StartSyncThread();
     return true;
 }
 
 void TLogWriter::Close()
 {
+    StopSyncThread();
     if (fd_ < 0) return;
     // Lines are already with the system; this only hurries them to the disk.
     if (regular_) ::fdatasync(fd_);
@@ -123,11 +125,7 @@ void TLogWriter::Close()
 void TLogWriter::WriteLogLine(std::int32_t stamp, const std::uint8_t* buf, int count)
 {
     if (fd_ < 0) throw EInOutError("File not open for writing (log file)");
-    if (syncError_) {
-        const int err = syncError_;
-        syncError_ = 0;
-        throw EInOutError(SysError("I/O error syncing log file", name_, err));
-    }
+    if (const int err = syncError_.exchange(0)) throw EInOutError(SysError("I/O error syncing log file", name_, err));
     line_ = FormatLogLine(stamp, buf, count);
     line_ += "\r\n";
     const char* p = line_.data();
@@ -147,28 +145,77 @@ void TLogWriter::WriteLogLine(std::int32_t stamp, const std::uint8_t* buf, int c
         left -= static_cast<std::size_t>(n);
     }
     size_ += static_cast<long long>(line_.size());
-    if (unsyncedSince_ < 0) unsyncedSince_ = SteadyMs();
-    if (!SyncIfDue() && syncError_) {
-        const int err = syncError_;
-        syncError_ = 0;
-        throw EInOutError(SysError("I/O error syncing log file", name_, err));
+    std::int64_t none = -1;
+    unsyncedSince_.compare_exchange_strong(none, SteadyMs());
+    if (background_) return;
+    if (!SyncIfDue()) {
+        if (const int err = syncError_.exchange(0))
+            throw EInOutError(SysError("I/O error syncing log file", name_, err));
     }
 }
 
 bool TLogWriter::SyncIfDue()
 {
-    if (unsyncedSince_ < 0 || SteadyMs() - unsyncedSince_ < SyncAfterMs) return true;
+    const std::int64_t since = unsyncedSince_;
+    if (since < 0 || SteadyMs() - since < SyncAfterMs) return true;
     return Sync();
 }
 
 bool TLogWriter::Sync()
 {
-    if (fd_ < 0 || unsyncedSince_ < 0) return true;
-    unsyncedSince_ = -1;
+    std::int64_t since = unsyncedSince_;
+    if (fd_ < 0 || since < 0) return true;
+    // lines written from now on wait for the next sync
+    if (!unsyncedSince_.compare_exchange_strong(since, -1)) return true;
     if (!regular_) return true; // a pipe or device has no disk to reach
     if (::fdatasync(fd_) == 0) return true;
     syncError_ = errno;
     return false;
+}
+
+void TLogWriter::SyncInBackground(std::function<void(int err)> failed)
+{
+    StopSyncThread();
+    background_ = true;
+    syncFailed_ = std::move(failed);
+    if (fd_ >= 0) StartSyncThread();
+}
+
+void TLogWriter::StartSyncThread()
+{
+    StopSyncThread();
+    syncQuit_ = false;
+    syncThread_ = std::thread([this] { SyncLoop(); });
+}
+
+void TLogWriter::StopSyncThread()
+{
+    if (!syncThread_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(syncMutex_);
+        syncQuit_ = true;
+    }
+    syncWake_.notify_all();
+    syncThread_.join();
+}
+
+// fd_ stays open while this runs: Create and Close stop the thread first.
+void TLogWriter::SyncLoop()
+{
+    std::unique_lock<std::mutex> lock(syncMutex_);
+    std::int64_t retryAt = 0;
+    while (!syncQuit_) {
+        syncWake_.wait_for(lock, std::chrono::milliseconds(100));
+        if (syncQuit_ || SteadyMs() < retryAt) continue;
+        const std::int64_t since = unsyncedSince_;
+        if (since < 0 || SteadyMs() - since < SyncAfterMs) continue;
+        if (Sync()) continue;
+        // not synced after all: tried again in a second
+        std::int64_t none = -1;
+        unsyncedSince_.compare_exchange_strong(none, since);
+        retryAt = SteadyMs() + 1000;
+        if (syncFailed_) syncFailed_(syncError_.exchange(0));
+    }
 }
 
 // ---------------------------------------------------------------- reader

@@ -3,8 +3,13 @@
 // Plain C++ so replay, benchmarks and tools can read logs without the window.
 #include "decode/Hex.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // The log being recorded. Every line goes to the operating system as soon
@@ -43,13 +48,31 @@ public:
     // Whether lines were written since the last sync.
     bool Unsynced() const { return unsyncedSince_ >= 0; }
 
+    // From now on (this log and the next ones) syncs happen on a thread of
+    // the writer's own, never in WriteLogLine, so slow media (an SD card, a
+    // USB stick) never hold up the writing thread; the last line of a pause
+    // reaches the disk without SyncIfDue calls. A failed sync is tried again
+    // a second later; `failed`, when given, hears of it (on that thread, with
+    // the system's error number), otherwise the next WriteLogLine throws as
+    // above. Close still syncs on the caller's thread.
+    void SyncInBackground(std::function<void(int err)> failed = {});
+
 private:
     bool Sync();
+    void StartSyncThread();
+    void StopSyncThread();
+    void SyncLoop();
 
     int fd_ = -1;
     bool regular_ = false;
-    std::int64_t unsyncedSince_ = -1; // steady ms of the oldest unsynced line
-    int syncError_ = 0;
+    std::atomic<std::int64_t> unsyncedSince_{-1}; // steady ms of the oldest unsynced line
+    std::atomic<int> syncError_{0};
+    bool background_ = false;
+    std::function<void(int)> syncFailed_;
+    std::thread syncThread_;
+    std::mutex syncMutex_;
+    std::condition_variable syncWake_;
+    bool syncQuit_ = false;
     long long size_ = 0; // bytes of whole lines written
     std::string name_;
     std::string line_;

@@ -241,6 +241,9 @@ QWidget* TfrmMain::BuildEditorPage()
     btnEdit->setObjectName("btnEdit");
     btnDel = new QPushButton("&Delete", page);
     btnDel->setObjectName("btnDel");
+    // Enter on a focused button presses it, as in the word dialog
+    btnEdit->setAutoDefault(true);
+    btnDel->setAutoDefault(true);
     connect(btnEdit, &QPushButton::clicked, this, &TfrmMain::btnEditClick);
     connect(btnDel, &QPushButton::clicked, this, &TfrmMain::btnDelClick);
     auto* buttons = new QHBoxLayout;
@@ -397,7 +400,11 @@ void TfrmMain::BuildStatusBar()
         else if (!running) run.state = "Paused";
         else if (playing) run.state = "Replaying " + fileName(playFile.Name());
         else run.state = "Reading COM" + QString::number(StrToIntDef(Latin1Of(txtCom->text()), 1));
-        if (reading && linkKeeper.Lost()) run.state += ", link lost";
+        if (reading && linkKeeper.Lost()) {
+            run.state += ", link lost";
+            if (!linkKeeper.TryError().empty())
+                run.stateTip = QString::fromLocal8Bit("Last try to open the port: " + linkKeeper.TryError());
+        }
         if (logFile.IsOpen()) run.recording = fileName(logFile.Name());
         return run;
     });
@@ -448,8 +455,10 @@ void TfrmMain::Help2Click() { ShowMessage("Not implemented yet"); }
 void TfrmMain::OBDII1Click()
 {
     if (frmPinout) {
+        frmPinout->setWindowState(frmPinout->windowState() & ~Qt::WindowMinimized);
         frmPinout->show();
         frmPinout->raise();
+        frmPinout->activateWindow();
     }
 }
 void TfrmMain::About1Click()

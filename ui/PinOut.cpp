@@ -93,6 +93,7 @@ TfrmPinout::TfrmPinout(QWidget* parent) : QWidget(parent, Qt::Window)
     Memo1->setEnabled(false);
     btnOk = new QPushButton("&Ok", this);
     btnOk->setObjectName("btnOk");
+    btnOk->setAutoDefault(true); // Enter on it closes the window
     connect(btnOk, &QPushButton::clicked, this, &TfrmPinout::btnOkClick);
     auto* row = new QHBoxLayout;
     row->addWidget(Image1);

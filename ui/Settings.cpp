@@ -236,7 +236,16 @@ void TfrmMain::WriteSettings()
         WriteColor(Settings, s, "Background", col.BackGround());
     }
     WriteReplaySettings();
-    (void)Settings.SaveFile(SettingsPath); // a file that can't be written never holds up the close
+    // A file that can't be written never holds up the close, nor says so.
+    struct Silent : TLxDialogs {
+        std::optional<std::string> OpenFileName(const std::string&, const std::string&) override { return {}; }
+        std::optional<std::string> SaveFileName(const std::string&, const std::string&) override { return {}; }
+        MsgAnswer Message(const std::string&, const std::string&, MsgButtons, MsgKind) override { return MsgAnswer::Ok; }
+        std::optional<std::uint32_t> PickColor(std::uint32_t) override { return {}; }
+    } silent;
+    TLxDialogs* const shown = SetDialogs(&silent);
+    (void)Settings.SaveFile(SettingsPath);
+    SetDialogs(shown);
 }
 
 void TfrmMain::BuildChartMenu()

@@ -64,8 +64,9 @@ void TLxStatusBar::BadChecksum(std::int32_t stamp) { stats_.BadChecksum(stamp); 
 
 void TLxStatusBar::Refresh()
 {
-    const Run run = source_ ? source_() : Run{"Idle", {}};
+    const Run run = source_ ? source_() : Run{"Idle", {}, {}};
     SetText(lblState, run.state);
+    if (lblState->toolTip() != run.stateTip) lblState->setToolTip(run.stateTip);
     SetText(lblRecording, run.recording.isEmpty() ? QString() : "Recording " + run.recording);
     lblRecording->setVisible(!run.recording.isEmpty());
     SetText(lblRate, QString::number(stats_.Rate(Now()), 'f', 1) + " frames/s");

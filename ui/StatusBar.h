@@ -20,6 +20,7 @@ public:
     struct Run {
         QString state;     // "Idle", "Reading COM1", "Replaying x.alg", "Paused"
         QString recording; // file name of the log being recorded, or empty
+        QString stateTip;  // the state's tooltip, e.g. why a lost link is not back yet
     };
     explicit TLxStatusBar(QWidget* parent = nullptr);
 

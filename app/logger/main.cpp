@@ -12,19 +12,15 @@
 #include "serilink/serilink.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <mutex>
 #include <string>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -108,22 +104,21 @@ std::string StartName(const std::string& dir, std::time_t when)
     return name;
 }
 
-// The log file. Lines go to the system as they are written; a helper thread
-// syncs the file once its oldest unsynced line is half a second old, even
-// while an exchange blocks, so a power cut loses at most the last second.
+// The log file. Lines go to the system as they are written; the writer's
+// own thread syncs the file once its oldest unsynced line is half a second
+// old, even while an exchange blocks, so a power cut loses at most the last
+// second. A failed sync is reported and tried again, never the end.
 class BlackBox {
 public:
-    BlackBox() : syncer_([this] { SyncLoop(); }) {}
-    ~BlackBox()
+    BlackBox()
     {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            quit_ = true;
-        }
-        wake_.notify_all();
-        syncer_.join();
-        Close();
+        writer_.SyncInBackground([this](int err) {
+            std::fprintf(stderr, "diduvuve-logger: %s: I/O error syncing log file: %s; trying again\n",
+                         writer_.Name().c_str(), std::strerror(err));
+            std::fflush(stderr);
+        });
     }
+    ~BlackBox() { Close(); }
 
     bool Create(const std::string& name, std::string& error)
     {
@@ -132,10 +127,6 @@ public:
         if (!writer_.Create(name)) {
             error = std::strerror(errno ? errno : EIO);
             return false;
-        }
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            syncFd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
         }
         // The new name itself must survive a power cut too.
         const std::string::size_type slash = name.rfind('/');
@@ -148,44 +139,14 @@ public:
         return true;
     }
 
-    void Write(std::int32_t stamp, const FrameBuffer& frame, int count)
-    {
-        writer_.WriteLogLine(stamp, frame.data(), count);
-        std::int64_t none = -1;
-        unsyncedSince_.compare_exchange_strong(none, StampClockMs());
-    }
+    void Write(std::int32_t stamp, const FrameBuffer& frame, int count) { writer_.WriteLogLine(stamp, frame.data(), count); }
 
-    void Close()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        writer_.Close(); // syncs
-        if (syncFd_ >= 0) ::close(syncFd_);
-        syncFd_ = -1;
-        unsyncedSince_ = -1;
-    }
+    void Close() { writer_.Close(); } // syncs
 
     const std::string& Name() const { return writer_.Name(); }
 
 private:
-    void SyncLoop()
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        while (!quit_) {
-            wake_.wait_for(lock, std::chrono::milliseconds(100));
-            const std::int64_t since = unsyncedSince_;
-            if (since < 0 || StampClockMs() - since < 500 || syncFd_ < 0) continue;
-            unsyncedSince_ = -1;
-            ::fdatasync(syncFd_);
-        }
-    }
-
     TLogWriter writer_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool quit_ = false;
-    int syncFd_ = -1;
-    std::atomic<std::int64_t> unsyncedSince_{-1};
-    std::thread syncer_;
 };
 
 // Once a second on a terminal (one line rewritten in place), else every ten seconds.
@@ -366,7 +327,9 @@ int main(int argc, char** argv)
             if (portOpen) {
                 const std::int64_t t0 = StampClockMs();
                 std::uint8_t header[3] = {};
+                const std::int32_t mark = LinkKeeper::MarkSerialError();
                 const TLiveFrame f = ReadLiveFrame(requests, echo, frame, startMs, header);
+                const std::int32_t code = LinkKeeper::SerialErrorSince(mark);
                 now = StampClockMs();
                 if (f.Count >= 0) {
                     // Logged all the same, as the window logs it; only counted.
@@ -376,7 +339,7 @@ int main(int argc, char** argv)
                 } else if (f.Count >= -5) {
                     ++failed[-f.Count - 1];
                 }
-                if (keeper.Exchanged(f.Count, scErrCode(), scErrText(), t0, now)) {
+                if (keeper.Exchanged(f.Count, code, scErrText(), t0, now)) {
                     scDone();
                     portOpen = false;
                     waiting = "waiting for " + portName + ": " + Trimmed(scErrText());

@@ -300,6 +300,29 @@ TEST(Logger, MissingPortAtStartIsWaitedFor)
     EXPECT_TRUE(Lines(Logs(dir.Path())[0]).empty());
 }
 
+// A start before the cable leaves an open failure in the serial library;
+// replies the ECM skips later must not look like a lost link.
+TEST(Logger, SkippedRepliesAfterAMissingPortAreNoLoss)
+{
+    TempDir dir;
+    const std::string config = dir.File("config");
+    PointCom(config, 16, dir.File("no-such-device"));
+    Logger logger(dir, config, {"--com", "16", "--out", dir.Path(), kDef});
+    ASSERT_TRUE(WaitFor([&] { return logger.Err().find("waiting for COM16: ") != std::string::npos; }, 10s))
+        << logger.Err();
+    EcmSim sim({"--no-pace", "--drop", "--fault-every", "5"}, 16);
+    PointCom(config, 16, sim.Device());
+    // 40 frames cost about eight skipped replies of well under a second
+    // each; a run closed and reopened on each would take over ten.
+    EXPECT_TRUE(WaitFor([&] { return Logs(dir.Path()).size() == 1 && Lines(Logs(dir.Path())[0]).size() >= 40; }, 6s))
+        << logger.Err();
+    kill(logger.Pid(), SIGTERM);
+    EXPECT_EQ(logger.Wait(10s), 0);
+    const std::string err = logger.Err();
+    EXPECT_EQ(err.find("waiting for"), err.rfind("waiting for")) << err;
+    EXPECT_NE(err.find("COM16 is back"), std::string::npos) << err;
+}
+
 TEST(Logger, BadUsageAndFiles)
 {
     TempDir dir;

@@ -4,6 +4,7 @@
 #include "link/LogFile.h"
 #include "tests/support/EcmSim.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/Main.h"
 
 #include <QAction>
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <memory>
 
 #include <csignal>
 #include <fstream>
@@ -66,24 +69,20 @@ class TestLoggerReplay : public QObject {
 private slots:
     void replayOfTheLoggersFileShowsWhatALiveRunShowed()
     {
-        QTemporaryDir tmp;
-        const QString oldDir = QDir::currentPath();
-        QDir::setCurrent(tmp.path()); // closing the window writes its settings here
-        ScriptedDialogs dialogs;
-        auto w = std::make_unique<TfrmMain>();
-        dialogs.QueueFile(EXAMPLES_DIR "/ecmsim.ald");
-        w->Open1Click();
+        WindowFixture fx(EXAMPLES_DIR "/ecmsim.ald");
+        TfrmMain* w = fx.w;
+        ScriptedDialogs& dialogs = fx.dialogs;
         w->txtInterval->setText("0");
 
         // A live run of the window, recorded.
-        const std::string windowLog = (tmp.path() + "/window.alg").toStdString();
+        const std::string windowLog = fx.Tmp("window.alg");
         std::vector<std::string> live;
         {
             EcmSim sim({"--seed", "9", "--no-pace"});
             dialogs.QueueFile(windowLog);
             w->Logging1Click();
-            QTimer::singleShot(500, w.get(), [&] { w->btnStopClick(); });
-            QTimer::singleShot(15000, w.get(), [&] { w->btnStopClick(); });
+            QTimer::singleShot(500, w, [&] { w->btnStopClick(); });
+            QTimer::singleShot(15000, w, [&] { w->btnStopClick(); });
             w->btnRecordClick();
             w->Logging1Click();
             live = Cells(*w);
@@ -92,7 +91,7 @@ private slots:
         QVERIFY(frames > 3);
 
         // The logger against the same simulated engine, for as many frames.
-        const std::string out = (tmp.path() + "/logger").toStdString();
+        const std::string out = fx.Tmp("logger");
         QVERIFY(QDir().mkpath(QString::fromStdString(out)));
         {
             EcmSim sim({"--seed", "9", "--no-pace"});
@@ -106,14 +105,12 @@ private slots:
         // Replayed in a fresh set-up of the same window.
         w->SetUpDisplays();
         dialogs.QueueFile(out + "/" + logs[0].toStdString());
-        QTimer::singleShot(15000, w.get(), [&] { w->btnStopClick(); });
+        QTimer::singleShot(15000, w, [&] { w->btnStopClick(); });
         w->btnPlayClick(); // ends by itself at the end of the log
         QVERIFY(!w->playing);
         QCOMPARE(Cells(*w), live);
 
-        w.reset();
-        QDir::setCurrent(oldDir);
-        QVERIFY(dialogs.unexpected.empty());
+        QVERIFY2(fx.Unexpected().empty(), fx.Unexpected().c_str());
     }
 };
 

@@ -3,6 +3,8 @@
 #include "tests/definitions/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <fstream>
+#include <filesystem>
 
 namespace {
 
@@ -81,6 +83,11 @@ TEST(Definition, LoadsFilesAndNamesWhyNot)
     EXPECT_EQ(error, "No such file or directory");
     EXPECT_FALSE(LoadDefinitionFile(dir.Path(), d, error));
     EXPECT_FALSE(error.empty());
+    const std::string big = dir.File("big.ald");
+    { std::ofstream(big) << "[ALDL]\r\n"; }
+    std::filesystem::resize_file(big, 20 << 20);
+    EXPECT_FALSE(LoadDefinitionFile(big, d, error));
+    EXPECT_EQ(error.rfind("too large to be read", 0), 0u) << error;
     EXPECT_EQ(d.Words.size(), 21u);
 }
 

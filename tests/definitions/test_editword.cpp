@@ -256,6 +256,12 @@ void TestEditWord::flagNamesRoundTrip()
     d.LoadRow(gaps);
     QCOMPARE(d.StoreRow(), gaps);
     QCOMPARE(d.memFlag->toPlainText(), QString("\nOn\n\nOff"));
+    // so does a last empty one
+    d.memFlag->setPlainText("On\nOff\n\n");
+    const std::string last = d.StoreRow();
+    d.LoadRow(last);
+    QCOMPARE(d.memFlag->toPlainText(), QString("On\nOff\n\n"));
+    QCOMPARE(d.StoreRow(), last);
 }
 
 void TestEditWord::okRefusesWithoutNameOrId()

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <csignal>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -178,6 +180,16 @@ TEST(Persist, AFileTooLargeToBeRealIsRefusedUnreadAndSaidOnce)
     EXPECT_EQ(p.ReadString("[A]", "W1", "").size(), TLxPersist::MaxLineLength - 4);
     EXPECT_EQ(dialogs.Messages().size(), 3u);
 
+    // Nor is such a file ever written: Save refuses it, writing nothing.
+    p.Lines = {"[A]", "W1=" + std::string(TLxPersist::MaxLineLength - 4, 'x')};
+    EXPECT_TRUE(p.SaveFile(dir.File("fits.ald")));
+    p.Lines[1] += "x";
+    EXPECT_FALSE(p.SaveFile(dir.File("over.ald")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("over.ald")));
+    ASSERT_EQ(dialogs.Messages().size(), 4u);
+    EXPECT_NE(dialogs.Messages()[3].find("too large to be read again"), std::string::npos);
+    dialogs.asked.pop_back();
+
     // Re-reading its own file that has grown meanwhile fails without a box.
     WriteBytes(many, "[A]\nK=v\n");
     ASSERT_TRUE(p.LoadFile(many));
@@ -332,6 +344,16 @@ TEST(Persist, NoTemporaryFileMeansWritingInPlace)
     EXPECT_EQ(st.st_mode & 07777, 0604u);
     EXPECT_EQ(dir.Entries(), 1);
     EXPECT_EQ(p.CreateError, 0);
+    // A write that fails part-way puts the old bytes back.
+    p.Lines.assign(100, std::string(40, 'n'));
+    {
+        FileSizeLimit limit(1000);
+        EXPECT_FALSE(p.SaveFile(name));
+    }
+    EXPECT_EQ(ReadBytes(name), "new\r\n");
+    ASSERT_EQ(dialogs.Messages().size(), 1u);
+    EXPECT_EQ(dialogs.Messages()[0].find("damaged"), std::string::npos);
+    dialogs.asked.clear();
     // Without the file either, the reason is kept for the caller to show.
     EXPECT_FALSE(p.SaveFile(dir.File(std::string(240, 'e') + ".ald")));
     EXPECT_EQ(p.CreateError, ENAMETOOLONG);

@@ -441,6 +441,9 @@ void TestSgrid::rowsMoveByCodeAndByDraggingTheNameCell()
     QCOMPARE(g.ColWidth(0), edge + 40);
     QCOMPARE(g.GetColWidthsText().substr(0, 3), std::to_string(edge + 40) + ",");
     QCOMPARE(spy.count(), 2);
+    // a double click on that edge opens nothing
+    QTest::mouseDClick(names, Qt::LeftButton, {}, QPoint(names->width() - 2, yOf(3)));
+    QCOMPARE(dbl.count(), 1);
 }
 
 void TestSgrid::rowAndWidthTexts()

@@ -2,6 +2,7 @@
 #include "decode/Errors.h"
 #include "decode/Hex.h"
 #include "link/AldlExchange.h"
+#include "link/FrameSource.h"
 #include "serilink/serilink.h"
 #include "tests/serilink/PortFixtures.h"
 
@@ -43,6 +44,10 @@ TEST(AldlExchangeWire, RequestTextsBecomeFrames)
     EXPECT_EQ(w.Sent("F4,57,01,00"), f4);
     EXPECT_EQ(w.Sent("F45"), std::string("\xF4\x0C", 2));
     EXPECT_EQ(w.Sent(""), std::string(1, '\0'));
+    // as the raw page's field takes it, the same text is four one-byte requests
+    FrameBuffer f{};
+    EXPECT_EQ(ReadLiveFrame(SplitRequests("F4,57,01,00"), false, f, StampClockMs()).Count, AldlNoHeader);
+    EXPECT_EQ(w.line_.Drain(), std::string("\xF4\x0C\x57\xA9\x01\xFF\x00\x00", 8));
 }
 
 TEST(AldlExchangeWire, LongRequestIsCutTo128Bytes)

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -18,8 +19,10 @@ extern "C" int __real_fdatasync(int fd);
 
 namespace {
 
-int syncs = 0;
-int failWith = 0;
+// the writer's own sync thread reaches them too
+std::atomic<int> syncs{0};
+std::atomic<int> failWith{0};
+std::atomic<int> slowMs{0};
 
 struct TempDir {
     std::string path;
@@ -40,6 +43,7 @@ void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 extern "C" int __wrap_fdatasync(int fd)
 {
     ++syncs;
+    if (slowMs) std::this_thread::sleep_for(std::chrono::milliseconds(slowMs.load()));
     if (failWith) {
         errno = failWith;
         return -1;
@@ -92,4 +96,45 @@ TEST(LogSync, AFailedSyncIsReportedByTheNextLine)
     w.WriteLogLine(3, f.data(), 3); // reported once; the log goes on
     w.Close();
     EXPECT_FALSE(w.IsOpen());
+}
+
+// Synced on the writer's own thread: a slow disk never holds up a line, the
+// last line of a pause is synced unasked, and a failed sync is reported and
+// tried again instead of ending the log.
+TEST(LogSync, InTheBackgroundSlowAndFailingSyncsNeverHoldUpOrEndTheLog)
+{
+    TempDir d;
+    TLogWriter w;
+    std::atomic<int> failures{0};
+    w.SyncInBackground([&](int err) {
+        EXPECT_EQ(err, EIO);
+        ++failures;
+    });
+    ASSERT_TRUE(w.Create(d.path + "/c.alg"));
+    FrameBuffer f{};
+    syncs = 0;
+    slowMs = 400;
+    auto longest = std::chrono::steady_clock::duration::zero();
+    for (int i = 0; i < 30; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        w.WriteLogLine(i, f.data(), 60);
+        longest = std::max(longest, std::chrono::steady_clock::now() - t0);
+        Sleep(50);
+    }
+    EXPECT_GE(syncs, 1);
+    EXPECT_LT(longest, std::chrono::milliseconds(200));
+    for (int i = 0; i < 40 && w.Unsynced(); ++i) Sleep(50);
+    EXPECT_FALSE(w.Unsynced());
+    slowMs = 0;
+
+    failWith = EIO;
+    w.WriteLogLine(100, f.data(), 3);
+    for (int i = 0; i < 50 && failures < 2; ++i) Sleep(50);
+    EXPECT_GE(failures, 2); // tried again
+    EXPECT_TRUE(w.Unsynced());
+    failWith = 0;
+    EXPECT_NO_THROW(w.WriteLogLine(101, f.data(), 3));
+    for (int i = 0; i < 40 && w.Unsynced(); ++i) Sleep(50);
+    EXPECT_FALSE(w.Unsynced());
+    w.Close();
 }

@@ -1,5 +1,6 @@
 // The document commands of the main window: open, save, save as, new,
 // edit, delete and move words, and the unsaved-definition question.
+#include "decode/Aldl.h"
 #include "definitions/Sgrid.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "ui/Application.h"
@@ -228,6 +229,36 @@ private slots:
         QVERIFY(w->close());
     }
 
+    // Save never writes what Open would refuse, and a refused Open changes nothing.
+    void definitionsOverTheLimitsAreNeitherWrittenNorHalfOpened()
+    {
+        const std::string file = Copy("small.ald", "l.ald");
+        dialogs->QueueFile(file);
+        w->Open1Click();
+        const std::string before = ReadAll(QString::fromStdString(file));
+        const std::string name = w->sgAldl->Cells(0, 1);
+        w->sgAldl->SetCells(colFlags, 1, std::string(70000, 'f'));
+        QTimer::singleShot(0, w, [this] { w->Save1Click(); });
+        QTRY_COMPARE(dialogs->Messages().size(), std::size_t(1));
+        QVERIFY2(dialogs->Messages()[0].rfind("Word 1 (" + name + ") is too long to be stored", 0) == 0,
+                 dialogs->Messages()[0].c_str());
+        QVERIFY(dialogs->Messages()[0].find("65535") != std::string::npos);
+        QCOMPARE(ReadAll(QString::fromStdString(file)), before);
+
+        const QString big = tmp->filePath("big.ald"), title = w->windowTitle(), car = w->txtTitle->text();
+        { QFile f(big); QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(20 << 20)); }
+        dialogs->QueueFile(big.toStdString());
+        w->Open1Click();
+        QCOMPARE(dialogs->Messages().size(), std::size_t(2));
+        QCOMPARE(w->windowTitle(), title);
+        QCOMPARE(w->txtTitle->text(), car);
+        QCOMPARE(w->sgAldl->Cells(0, 1), name);
+        QCOMPARE(w->sgAldl->Cells(colFlags, 1).size(), std::size_t(70000));
+        w->sgAldl->SetCells(colFlags, 1, "-");
+        dialogs->QueueAnswer(MsgAnswer::No);
+        QVERIFY(w->close());
+    }
+
     void aSaveThatFailsSaysSoAndStaysModified()
     {
         QVERIFY(QDir(tmp->path()).mkdir("gone"));
@@ -331,9 +362,18 @@ private slots:
         w->Open1Click();
         const int rows = w->sgAldl->RowCount();
         const std::string first = w->sgAldl->Cells(colName, 1);
+        w->sgData->SetCells(2, 1, "kept"); // a row move runs no display set-up
         w->sgAldl->MoveGridRow(1, rows - 1);
+        QCOMPARE(w->sgData->Cells(2, 1), std::string("kept"));
         QCOMPARE(w->sgAldl->Cells(colName, rows - 2), first);
         QCOMPARE(w->sgAldl->Cells(colName, rows - 1), std::string()); // the blank row is last again
+        // the blank row dragged upwards goes back: Save keeps every word, Delete can reach it
+        w->sgAldl->MoveGridRow(rows - 1, 1);
+        QCOMPARE(w->sgAldl->Cells(colName, rows - 1), std::string());
+        QCOMPARE(w->sgAldl->Cells(colName, rows - 2), first);
+        w->Save1Click();
+        QVERIFY(ReadAll(QString::fromStdString(file)).find("W" + std::to_string(rows - 2) + "=\"" + first) !=
+                std::string::npos);
     }
 };
 

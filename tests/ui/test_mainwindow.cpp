@@ -389,8 +389,17 @@ private slots:
         QCOMPARE(pinout.width(), pinout.btnOk->geometry().right() + 1 + 10);
         QCOMPARE(pinout.height(), pinout.btnOk->geometry().bottom() + 1 + 10);
         QCOMPARE(pinout.minimumSize(), pinout.maximumSize());
-        pinout.btnOk->click();
+        // a minimised pinout comes back; Enter on a focused Ok (or Delete) presses it
+        pinout.showMinimized();
+        w->ALDLConnector1->trigger();
+        QVERIFY(!pinout.isMinimized() && pinout.isVisible());
+        QTest::keyClick(pinout.btnOk, Qt::Key_Return);
         QVERIFY(!pinout.isVisible());
+        QVERIFY(w->btnEdit->autoDefault());
+        w->sgAldl->SetRow(1);
+        dialogs->QueueAnswer(MsgAnswer::No);
+        QTest::keyClick(w->btnDel, Qt::Key_Return);
+        QVERIFY(dialogs->ScriptUsedUp());
         frmAbout = nullptr;
         frmPinout = nullptr;
     }

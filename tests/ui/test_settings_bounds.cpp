@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include <memory>
 #include <unistd.h>
 
@@ -65,6 +68,23 @@ private slots:
         QCOMPARE(dialogs->Messages().size(), std::size_t(1)); // not again at the close
         QCOMPARE(QFileInfo(Ini).size(), qint64(20) << 20);
         QCOMPARE(Head(Ini, 8), QByteArray("[FORM]\r\n"));
+    }
+
+    // A disk that fails the settings write at the close says nothing.
+    void aDiskErrorAtCloseIsSilent()
+    {
+        auto w = std::make_unique<TfrmMain>();
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = 64;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const bool closed = w->close();
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldSignal);
+        QVERIFY(closed);
+        QVERIFY(dialogs->Messages().empty());
     }
 
     void binaryGarbageOpensWithDefaultsAndIsKept()

@@ -3,6 +3,7 @@
 #include "definitions/Sgrid.h"
 #include "tests/support/EcmSim.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/Main.h"
 #include "ui/StatusBar.h"
 
@@ -14,14 +15,15 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <memory>
+
 #include <functional>
 
 class TestStatusBar : public QObject {
     Q_OBJECT
+    std::unique_ptr<WindowFixture> fx;
     ScriptedDialogs* dialogs = nullptr;
     TfrmMain* w = nullptr;
-    QTemporaryDir* tmp = nullptr;
-    QString oldDir;
 
     // A live run of `ms`; `during` runs at `atMs` while it goes on.
     void LiveFor(int ms, int atMs = 0, const std::function<void()>& during = {})
@@ -36,23 +38,16 @@ class TestStatusBar : public QObject {
 private slots:
     void init()
     {
-        tmp = new QTemporaryDir;
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(tmp->path());
-        dialogs = new ScriptedDialogs;
-        w = new TfrmMain;
-        dialogs->QueueFile(EXAMPLES_DIR "/ecmsim.ald");
-        w->Open1Click();
+        fx = std::make_unique<WindowFixture>(EXAMPLES_DIR "/ecmsim.ald");
+        w = fx->w;
+        dialogs = &fx->dialogs;
         w->txtInterval->setText("0");
     }
     void cleanup()
     {
-        delete w;
-        QDir::setCurrent(oldDir);
-        const auto unexpected = dialogs->unexpected;
-        delete dialogs;
-        delete tmp;
-        QVERIFY2(unexpected.empty(), unexpected.empty() ? "" : unexpected.front().c_str());
+        const std::string unexpected = fx->Unexpected();
+        fx.reset();
+        QVERIFY2(unexpected.empty(), unexpected.c_str());
     }
 
     void countsByKindAndTheReplyChecksum()
