@@ -26,6 +26,7 @@ foreach(tool diduvuve-csv diduvuve-logger)
     endif()
   endif()
 endforeach()
+list(APPEND manpages diduvuve-probe)
 
 # Manual pages carry the version and are compressed without a time stamp.
 set(manfiles)
