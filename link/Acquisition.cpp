@@ -5,6 +5,7 @@
 #include "decode/Hex.h"
 #include "definitions/Dialogs.h"
 #include "definitions/QtText.h"
+#include "definitions/Sgrid.h"
 #include "link/AldlExchange.h"
 #include "link/FrameSource.h"
 #include "serilink/serilink.h"
@@ -98,7 +99,10 @@ void TfrmMain::btnPlayClick()
         playing = true;
     }
     memRecv->clear();
+    busLink.SetSettings(reading ? ReadLinkSettings(sgAldl->Store()) : TLinkSettings{});
+    busLink.Start();
     StatusBar1->StartRun();
+    StatusBar1->Chatter(busLink.Active(), 0);
     SetRunState(1);
     startTime = NowMs();
     running = true;
@@ -131,6 +135,7 @@ void TfrmMain::btnAdvanceClick()
 
 void TfrmMain::btnStopClick()
 {
+    if (reading && comsOpen) busLink.Stop(); // the bus talks again
     SetRunState(0);
     if (playFile.IsOpen()) playFile.Close();
     playing = reading = running = false;
@@ -158,6 +163,7 @@ void TfrmMain::loop(bool single)
             if (reading && linkKeeper.TimeToTry(NowMs())
                 && linkKeeper.Opened(OpenPortQuietly(StrToIntDef(Text(txtCom), 1)), NowMs())) {
                 comsOpen = true;
+                busLink.Start(false);
                 RawNote(memRecv, NowMs() - startTime, LinkKeeper::BackText());
             }
             if (!(reading && linkKeeper.Lost()) && !DoAldlPacket()) btnStopClick();
@@ -222,10 +228,13 @@ bool TfrmMain::DoAldlPacket()
         const std::int64_t began = NowMs();
         std::uint8_t header[3] = {};
         const bool echo = chkEcho->isChecked();
-        const TLiveFrame live = ReadLiveFrame(SplitRequests(request), echo, frame, startTime, header);
+        const TLiveFrame live = busLink.ReadFrame(SplitRequests(request), echo, frame, startTime, header);
         count = live.Count;
         stamp = live.Stamp;
-        StatusBar1->Frame(count, echo, count == -1 ? scErrText() : nullptr);
+        StatusBar1->Frame(count, echo, count == -1 ? scErrText() : nullptr, busLink.ChatterFailure());
+        StatusBar1->Chatter(busLink.Active(), busLink.Skipped());
+        for (const std::string& note : busLink.TakeNotes())
+            if (tabMain->currentWidget() == Raw) RawNote(memRecv, stamp, note);
         if (count > 0 && !ReplyChecksumOk(header, frame.data(), count)) StatusBar1->BadChecksum(stamp);
         if (linkKeeper.Exchanged(count, scErrCode(), scErrText(), began, NowMs())) {
             CloseComs();

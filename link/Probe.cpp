@@ -275,30 +275,33 @@ TLinkSettings TProbeReport::Link() const
     return s;
 }
 
+std::string ProbeRequestText(const std::string& request, int ecmId)
+{
+    const std::string req = request.empty() ? "F4 57 01 00" : request;
+    std::string out;
+    std::size_t from = 0;
+    while (from <= req.size()) {
+        std::size_t comma = req.find(',', from);
+        if (comma == std::string::npos) comma = req.size();
+        std::string item = req.substr(from, comma - from);
+        const std::size_t a = item.find_first_not_of(' ');
+        if (a != std::string::npos) {
+            const std::size_t b = item.find(' ', a);
+            item = item.substr(0, a) + ByteToHex(ecmId) + (b == std::string::npos ? "" : item.substr(b));
+        }
+        out += (from ? "," : "") + item;
+        from = comma + 1;
+    }
+    return out;
+}
+
 void ApplyProbe(const TProbeReport& report, TLxPersist& store)
 {
     std::vector<std::string> f = SplitList(store.ReadString("[ALDL]", "Info", "-,-,-,-,-,-,-,-,-,-,-,-,-"));
     while (f.size() < 13) f.emplace_back("-");
     f[11] = report.Echo ? "Y" : "-";
     if (report.EcmId >= 0) {
-        std::string req = DashToEmpty(f[9]);
-        if (req.empty()) req = "F4 57 01 00";
-        // every request of the field goes to the ECM found
-        std::string out;
-        std::size_t from = 0;
-        while (from <= req.size()) {
-            std::size_t comma = req.find(',', from);
-            if (comma == std::string::npos) comma = req.size();
-            std::string item = req.substr(from, comma - from);
-            const std::size_t a = item.find_first_not_of(' ');
-            if (a != std::string::npos) {
-                const std::size_t b = item.find(' ', a);
-                item = item.substr(0, a) + ByteToHex(report.EcmId) + (b == std::string::npos ? "" : item.substr(b));
-            }
-            out += (from ? "," : "") + item;
-            from = comma + 1;
-        }
-        f[9] = EmptyToDash(out);
+        f[9] = EmptyToDash(ProbeRequestText(DashToEmpty(f[9]), report.EcmId));
     }
     store.WriteString("[ALDL]", "Info", JoinCommaText(f));
     const TLinkSettings link = report.Link();

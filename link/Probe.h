@@ -48,6 +48,9 @@ struct TProbeHooks {
 // before it returns.
 TProbeReport RunProbe(int listenMs, const TProbeHooks& hooks = {});
 
+// The request field with every request's first byte (its ID) set to `ecmId`.
+std::string ProbeRequestText(const std::string& request, int ecmId);
+
 // Applies the findings to a definition's store: the echo flag and the
 // request's ID in [ALDL] Info, and (with chatter) the [LINK] section;
 // everything else is kept.

@@ -84,6 +84,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
     BuildPages();
     BuildChartMenu();
     BuildStatusBar();
+    BuildLinkCommands();
     resize(780, DefaultHeight());
 
     // Start-up state.

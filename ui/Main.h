@@ -4,6 +4,7 @@
 #include "decode/Aldl.h"
 #include "decode/Hex.h"
 #include "definitions/Persist.h"
+#include "link/BusLink.h"
 #include "link/LinkKeeper.h"
 #include "link/LogFile.h"
 #include "ui/Chart.h"
@@ -11,6 +12,7 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -146,6 +148,15 @@ public:
     TLogWriter logFile;
     TLogReader playFile;
     LinkKeeper linkKeeper; // a live run that lost its device waits for it here
+    TBusLink busLink;      // the definition's link settings at work during a live run
+    // Aldl > "Check Cable and Car..." and the editor page's link settings.
+    void CheckCableClick();
+    void LinkSettingsClick();
+    QAction* CheckCable1 = nullptr;
+    // Link settings edited but not saved yet, for the file they were edited in.
+    std::optional<TLinkSettings> linkEdit;
+    std::string linkEditFile;
+    QPushButton* btnLink = nullptr;
     TAldl Aldl;
     TLxPersist Settings;
     // Where the settings file lives: the current directory at start-up, so
@@ -166,6 +177,7 @@ private:
     void BuildPages();
     void BuildChartMenu();
     void BuildStatusBar();
+    void BuildLinkCommands();
     // 580 for the pages, plus the status bar below them.
     int DefaultHeight() const;
     void SetChartHeights(int split1, int split2);

@@ -17,10 +17,11 @@ add_library(mainwindow STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Application.h
   ${CMAKE_CURRENT_LIST_DIR}/StatusBar.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StatusBar.h
+  ${CMAKE_CURRENT_LIST_DIR}/LinkCommands.cpp
   ${PROJECT_SOURCE_DIR}/decode/DisplaySetup.cpp
   ${PROJECT_SOURCE_DIR}/decode/FrameDecode.cpp
   ${PROJECT_SOURCE_DIR}/link/Acquisition.cpp
   ${PROJECT_SOURCE_DIR}/definitions/DocumentCommands.cpp
   ${PROJECT_SOURCE_DIR}/definitions/EditWord.cpp
   ${PROJECT_SOURCE_DIR}/definitions/EditWord.h)
-target_link_libraries(mainwindow PUBLIC lxchart lxsgrid link_exchange link_keeper link_log link_stats definitions_core decode Qt6::Widgets)
+target_link_libraries(mainwindow PUBLIC lxchart lxsgrid link_exchange link_keeper link_log link_stats link_probe definitions_core decode Qt6::Widgets)

@@ -382,7 +382,13 @@ private:
 // Other modules' frames join the line when due; a request they overlap is lost.
 void Simulator::QueueChatter(std::int64_t now)
 {
-    for (const Chatter::Frame& f : chatter_.Due(now)) {
+    // Nobody reading: the talk goes nowhere rather than filling the line
+    // until a write blocks the simulator.
+    const std::vector<Chatter::Frame> due = chatter_.Due(now);
+    const int pending = PendingForReader(end_);
+    if (pending > 512 || queue_.size() > 512)
+        return;
+    for (const Chatter::Frame& f : due) {
         if (inRequest_)
             collided_ = true;
         for (std::size_t i = 0; i < f.bytes.size(); ++i)
