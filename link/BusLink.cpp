@@ -89,7 +89,7 @@ TLiveFrame TBusLink::ReadFrame(const std::vector<std::string>& requests, bool ec
         return f;
     }
     if (s_.Renew > 0 && StampClockMs() - lastBurst_ >= s_.Renew) burstDue_ = true;
-    if (burstDue_) SendBurst();
+    if (burstDue_) SendBurst(echo);
     frame.fill(0);
     TLiveFrame f;
     sawForeign_ = false;
@@ -220,16 +220,19 @@ bool TBusLink::WaitQuiet()
 
 void TBusLink::Listen(int ms)
 {
+    heard_.clear();
     const std::int64_t end = StampClockMs() + ms;
     std::uint8_t buf[256];
     for (std::int64_t left = ms; left > 0; left = end - StampClockMs()) {
         scTimeOut(0, 0, static_cast<std::uint32_t>(left));
-        if (scRead(buf, sizeof buf) <= 0) break;
+        const int n = scRead(buf, sizeof buf);
+        if (n <= 0) break;
+        if (heard_.size() < 4096) heard_.insert(heard_.end(), buf, buf + n);
     }
     Restore();
 }
 
-void TBusLink::SendBurst()
+void TBusLink::SendBurst(bool echo)
 {
     burstDue_ = false;
     lastBurst_ = StampClockMs();
@@ -237,19 +240,32 @@ void TBusLink::SendBurst()
     if (reqs.empty()) return;
     const bool quiet = WaitQuiet();
     const int repeat = std::max(1, s_.SilenceRepeat);
+    int sent = 0;
     for (int k = 0; k < repeat; ++k) {
+        ++sent;
         for (const auto& r : reqs) {
             const std::vector<std::uint8_t> f = WithChecksum(r);
             scWrite(f.data(), static_cast<std::uint32_t>(f.size()));
         }
         // the echoes and the answers go with the gap; after the last one too
         Listen(std::max(s_.SilenceGap, 1));
+        // Repeats are for getting through the talk: once every module has
+        // answered (its answer is the request itself), they are not needed.
+        bool answered = true;
+        for (const auto& r : reqs) {
+            const std::vector<std::uint8_t> f = WithChecksum(r);
+            int seen = 0;
+            for (std::size_t i = 0; i + f.size() <= heard_.size(); ++i)
+                if (std::equal(f.begin(), f.end(), heard_.begin() + static_cast<long>(i))) ++seen;
+            answered = answered && seen > (echo ? 1 : 0);
+        }
+        if (answered) break;
     }
     ++bursts_;
     lastBurst_ = StampClockMs();
     for (const auto& r : reqs) {
         const std::vector<std::uint8_t> f = WithChecksum(r);
-        Note("Silence " + HexText(f.data(), f.size()) + " x" + std::to_string(repeat) + (quiet ? "" : ", no quiet gap"));
+        Note("Silence " + HexText(f.data(), f.size()) + " x" + std::to_string(sent) + (quiet ? "" : ", no quiet gap"));
     }
 }
 

@@ -54,9 +54,11 @@ private:
     int Exchange(const std::string& request, bool echo, std::uint8_t* reply, std::uint8_t* header);
     int SkipExchange(const std::vector<std::uint8_t>& req, bool echo, std::uint8_t* reply,
                      std::uint8_t* header);
-    void SendBurst();
+    void SendBurst(bool echo);
     bool WaitQuiet();
+    // Reads for `ms`; what came in is kept in heard_.
     void Listen(int ms);
+    std::vector<std::uint8_t> heard_;
     void Drain(std::int64_t deadline);
     int ReadUntil(std::uint8_t* buf, int count, std::int64_t deadline);
     void Restore();
