@@ -159,6 +159,7 @@ TProbeReport RunProbe(int listenMs, const TProbeHooks& hooks)
     }
 
     // 3. silence
+    std::vector<std::uint8_t> asked; // every ID asked to be quiet
     if (r.Chatter && !cancelled()) {
         std::vector<std::uint8_t> ids;
         if (!r.Heartbeat.empty() && r.Heartbeat[0] == 0x08) ids.push_back(0xF1);
@@ -167,8 +168,9 @@ TProbeReport RunProbe(int listenMs, const TProbeHooks& hooks)
             if (cancelled()) break;
             Say(hooks, "Asking " + ByteToHex(id) + " to be quiet");
             const std::vector<std::uint8_t> quiet = WithChecksum({id, 0x56, 0x08});
+            asked.push_back(id);
             int answers = 0;
-            for (int k = 0; k < 3; ++k) {
+            for (int k = 0; k < 3 && !cancelled(); ++k) {
                 WaitQuiet(quietMs, 1000);
                 scWrite(quiet.data(), static_cast<std::uint32_t>(quiet.size()));
                 Splitter s;
@@ -209,10 +211,15 @@ TProbeReport RunProbe(int listenMs, const TProbeHooks& hooks)
         r.Answers.push_back(a);
     }
 
-    // never leave the bus silenced
-    if (r.SilencedBy >= 0) {
-        const std::vector<std::uint8_t> resume = WithChecksum({static_cast<std::uint8_t>(r.SilencedBy), 0x56, 0x09});
-        scWrite(resume.data(), static_cast<std::uint32_t>(resume.size()));
+    // Never leave the bus silenced; a probe stopped early may not have heard
+    // the answer of a module it asked, so all of them are let talk again.
+    if (r.SilencedBy >= 0 || (cancelled() && !asked.empty())) {
+        if (r.SilencedBy >= 0) asked.assign(1, static_cast<std::uint8_t>(r.SilencedBy));
+        for (std::uint8_t id : asked) {
+            WaitQuiet(quietMs, 500); // an answer still on the line would take it down
+            const std::vector<std::uint8_t> resume = WithChecksum({id, 0x56, 0x09});
+            scWrite(resume.data(), static_cast<std::uint32_t>(resume.size()));
+        }
         Splitter s;
         std::int64_t n = 0;
         Hear(TLinkSettings::DefaultGap, s, n, {});
