@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 enum class MsgButtons { Ok, YesNo, YesNoCancel };
 enum class MsgAnswer { Ok, Yes, No, Cancel };
@@ -21,6 +23,15 @@ public:
                               MsgKind kind) = 0;
     // 0x00BBGGRR in and out; nullopt when cancelled.
     virtual std::optional<std::uint32_t> PickColor(std::uint32_t initial) = 0;
+    // A small form of text fields, (label, value) each; the values as edited,
+    // nullopt when cancelled (and wherever no form can be shown).
+    virtual std::optional<std::vector<std::string>> EditFields(const std::string& caption,
+        const std::vector<std::pair<std::string, std::string>>& fields)
+    {
+        (void)caption;
+        (void)fields;
+        return std::nullopt;
+    }
 };
 
 // The installed seam. Until one is installed every call is refused

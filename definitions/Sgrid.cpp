@@ -415,6 +415,7 @@ void TLxSgrid::StoreDefinition()
     store_.WriteString(kAldl, "Version", "1");
     for (int n = rows - 2; n >= 1; --n) store_.WriteString(kStream, WordKey(n), texts[static_cast<std::size_t>(n)]);
     for (int n = rows - 1; n <= kLastClearedWord; ++n) store_.DeleteKey(kStream, WordKey(n));
+    if (AfterStore) AfterStore(store_);
     if (!reread) store_.SetModified(true);
 }
 

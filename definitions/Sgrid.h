@@ -5,6 +5,8 @@
 // Cells hold bytes; they are shown as Latin-1 so no byte is ever changed.
 #include "definitions/Persist.h"
 
+#include <functional>
+
 #include <QTableView>
 #include <string>
 #include <vector>
@@ -56,6 +58,9 @@ public:
     void MoveGridRow(int from, int to);
 
     TLxPersist& Store();
+    // Called whenever the grid has been written into the store (which first
+    // reads the file again), so sections kept elsewhere can be written too.
+    std::function<void(TLxPersist&)> AfterStore;
 
     std::vector<std::string> HeaderNames;
 

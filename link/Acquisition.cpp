@@ -5,6 +5,7 @@
 #include "decode/Hex.h"
 #include "definitions/Dialogs.h"
 #include "definitions/QtText.h"
+#include "definitions/Sgrid.h"
 #include "link/AldlExchange.h"
 #include "link/FrameSource.h"
 #include "serilink/serilink.h"
@@ -101,7 +102,10 @@ void TfrmMain::btnPlayClick()
         playing = true;
     }
     memRecv->clear();
+    busLink.SetSettings(reading ? ReadLinkSettings(sgAldl->Store()) : TLinkSettings{});
+    busLink.Start();
     StatusBar1->StartRun();
+    StatusBar1->Chatter(busLink.Active(), 0);
     SetRunState(1);
     startTime = NowMs();
     running = true;
@@ -134,6 +138,7 @@ void TfrmMain::btnAdvanceClick()
 
 void TfrmMain::btnStopClick()
 {
+    if (reading && comsOpen) busLink.Stop(); // the bus talks again
     SetRunState(0);
     if (playFile.IsOpen()) playFile.Close();
     ReplayClosed();
@@ -165,6 +170,7 @@ void TfrmMain::loop(bool single)
                 const bool ok = OpenPortQuietly(StrToIntDef(Text(txtCom), 1), error);
                 if (linkKeeper.Opened(ok, NowMs(), error)) {
                     comsOpen = true;
+                    busLink.Start(false);
                     RawNote(memRecv, tabMain->currentWidget() == Raw, NowMs() - startTime, LinkKeeper::BackText());
                 }
             }
@@ -234,11 +240,14 @@ bool TfrmMain::DoAldlPacket()
         std::uint8_t header[3] = {};
         const bool echo = chkEcho->isChecked();
         const std::int32_t mark = LinkKeeper::MarkSerialError();
-        const TLiveFrame live = ReadLiveFrame(SplitRequests(request), echo, frame, startTime, header);
+        const TLiveFrame live = busLink.ReadFrame(SplitRequests(request), echo, frame, startTime, header);
         count = live.Count;
         stamp = live.Stamp;
         const std::int32_t code = LinkKeeper::SerialErrorSince(mark);
-        StatusBar1->Frame(count, echo, count == -1 ? scErrText() : nullptr);
+        StatusBar1->Frame(count, echo, count == -1 ? scErrText() : nullptr, busLink.ChatterFailure());
+        StatusBar1->Chatter(busLink.Active(), busLink.Skipped());
+        for (const std::string& note : busLink.TakeNotes())
+            RawNote(memRecv, tabMain->currentWidget() == Raw, stamp, note);
         if (count > 0 && !ReplyChecksumOk(header, frame.data(), count)) StatusBar1->BadChecksum(stamp);
         lost = linkKeeper.Exchanged(count, code, scErrText(), began, NowMs());
     }

@@ -10,20 +10,24 @@
 
 namespace {
 
+thread_local std::vector<std::uint8_t> drained;
+
 // After a reply went wrong, the rest of it is still arriving. Taking it off
 // the line lets the next request start in step; otherwise every later echo
 // read would see stale reply bytes and the stream would never recover.
 void DrainLine()
 {
     std::uint8_t b;
-    for (int i = 0; i < 256 && scRead(&b, 1) == 1; ++i) {
-    }
+    for (int i = 0; i < 256 && scRead(&b, 1) == 1; ++i) drained.push_back(b);
 }
 
 } // namespace
 
+const std::vector<std::uint8_t>& AldlDrained() { return drained; }
+
 int AldlExchange(const std::string& request, bool echo, std::uint8_t* reply, int last, std::uint8_t* header)
 {
+    drained.clear();
     std::array<std::uint8_t, AldlMaxRequest + 1> frame{};
     const std::vector<std::string> items = SplitList(request);
     const int n = std::min<int>(static_cast<int>(items.size()), AldlMaxRequest);

@@ -2,6 +2,7 @@
 // One request/reply exchange with the ECM over the open serial port.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Results besides a positive body byte count.
 enum AldlExchangeFailure : int {
@@ -24,3 +25,7 @@ constexpr int AldlMaxRequest = 128;
 // (the body overwrites them in `reply`), so a caller can check its checksum.
 int AldlExchange(const std::string& request, bool echo, std::uint8_t* reply, int last,
                  std::uint8_t* header = nullptr);
+
+// The bytes the last failed exchange took off the line after its failure
+// (to start the next one in step), so a caller can tell what was there.
+const std::vector<std::uint8_t>& AldlDrained();

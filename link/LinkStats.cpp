@@ -16,6 +16,8 @@ const char* LinkHintText(LinkHint hint)
     case LinkHint::TryWithoutEcho: return "No echo came back: the cable may not echo, try without Echo.";
     case LinkHint::TryWithEcho: return "The reply looks like an echo: the cable may echo, try with Echo.";
     case LinkHint::CheckPort: return "No reply: check the COM port, the ignition and the cable.";
+    case LinkHint::Chatter:
+        return "Other modules talk on the line: give the definition link settings that silence them (Aldl > Check Cable and Car).";
     case LinkHint::None: break;
     }
     return "";
@@ -53,18 +55,27 @@ void TLinkStats::Advance(std::int64_t nowMs)
     slotIndex_ = index;
 }
 
-void TLinkStats::Frame(int result, bool echo, std::int64_t nowMs)
+void TLinkStats::Frame(int result, bool echo, std::int64_t nowMs, bool chatter)
 {
     Advance(nowMs);
     if (result >= 0) {
         ++good_;
         ++slots_[slotIndex_ % Slots];
-        hint_ = LinkHint::None;
+        if (hint_ != LinkHint::Chatter) hint_ = LinkHint::None;
         hintDone_ = true;
         return;
     }
     ++failed_;
     if (result >= -Kinds) ++kinds_[-result - 1];
+    // Chatter explains a failure better than any echo setting, and stays
+    // worth saying after good frames: it fails a run now and then.
+    if (chatter) {
+        if (++chatterFailures_ >= HintAfter && nowMs - start_ <= HintWindowMs) {
+            hint_ = LinkHint::Chatter;
+            hintDone_ = true;
+        }
+        return;
+    }
     if (hintDone_) return;
     const LinkHint h = HintOf(result, echo);
     if (failed_ == 1) candidate_ = h;

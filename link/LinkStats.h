@@ -10,7 +10,7 @@
 // A reply's three header bytes and its body sum to 0 modulo 256.
 bool ReplyChecksumOk(const std::uint8_t* header, const std::uint8_t* body, int count);
 
-enum class LinkHint { None, TryWithoutEcho, TryWithEcho, CheckPort };
+enum class LinkHint { None, TryWithoutEcho, TryWithEcho, CheckPort, Chatter };
 const char* LinkHintText(LinkHint hint);
 
 class TLinkStats {
@@ -20,8 +20,10 @@ public:
     // Counts start again.
     void Start(std::int64_t nowMs);
     // One frame's result: a byte count (0 and above is a good frame) or a
-    // failure -1 .. -5. `echo` is the echo setting the exchange ran with.
-    void Frame(int result, bool echo, std::int64_t nowMs);
+    // failure -1 .. -5. `echo` is the echo setting the exchange ran with;
+    // `chatter`: other modules' frames were on the line when it failed, which
+    // says more than any echo hint.
+    void Frame(int result, bool echo, std::int64_t nowMs, bool chatter = false);
     // A good reply whose checksum did not add up, with the frame's stamp.
     void BadChecksum(std::int32_t stamp);
 
@@ -51,5 +53,6 @@ private:
     LinkHint hint_ = LinkHint::None;
     LinkHint candidate_ = LinkHint::None;
     int sameFailures_ = 0;
+    int chatterFailures_ = 0;
     bool hintDone_ = false;
 };

@@ -85,6 +85,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
     BuildChartMenu();
     BuildStatusBar();
     BuildReplayControls();
+    BuildLinkCommands();
     resize(780, DefaultHeight());
 
     // Start-up state.

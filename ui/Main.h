@@ -4,6 +4,7 @@
 #include "decode/Aldl.h"
 #include "decode/Hex.h"
 #include "definitions/Persist.h"
+#include "link/BusLink.h"
 #include "link/LinkKeeper.h"
 #include "link/LogFile.h"
 #include "link/ReplayCursor.h"
@@ -12,6 +13,7 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -182,6 +184,15 @@ public:
     TLogWriter logFile;
     TLogReader playFile;
     LinkKeeper linkKeeper; // a live run that lost its device waits for it here
+    TBusLink busLink;      // the definition's link settings at work during a live run
+    // Aldl > "Check Cable and Car..." and the editor page's link settings.
+    void CheckCableClick();
+    void LinkSettingsClick();
+    QAction* CheckCable1 = nullptr;
+    // Link settings edited but not saved yet, for the file they were edited in.
+    std::optional<TLinkSettings> linkEdit;
+    std::string linkEditFile;
+    QPushButton* btnLink = nullptr;
     TAldl Aldl;
     TLxPersist Settings;
     // Where the settings file lives: the current directory at start-up, so
@@ -210,6 +221,7 @@ private:
     bool analysisLive_ = false;
     QTimer* indexTimer_ = nullptr;
     bool paced_ = false;
+    void BuildLinkCommands();
     // 580 for the pages, plus the status bar below them.
     int DefaultHeight() const;
     void SetChartHeights(int split1, int split2);

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -104,6 +107,31 @@ std::optional<std::uint32_t> TLxQtDialogs::PickColor(std::uint32_t)
     lastColor_ = static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
                  static_cast<std::uint32_t>(c.blue()) << 16;
     return lastColor_;
+}
+
+std::optional<std::vector<std::string>> TLxQtDialogs::EditFields(const std::string& caption,
+    const std::vector<std::pair<std::string, std::string>>& fields)
+{
+    QDialog dlg(QApplication::activeWindow());
+    dlg.setObjectName("dlgFields");
+    dlg.setWindowTitle(Q(caption));
+    auto* form = new QFormLayout(&dlg);
+    std::vector<QLineEdit*> edits;
+    for (const auto& [label, value] : fields) {
+        auto* e = new QLineEdit(Q(value), &dlg);
+        e->setObjectName(Q(label));
+        e->setMinimumWidth(220);
+        form->addRow(Q(label + ":"), e);
+        edits.push_back(e);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    form->addRow(buttons);
+    if (ExecModal(dlg) != QDialog::Accepted) return std::nullopt;
+    std::vector<std::string> out;
+    for (QLineEdit* e : edits) out.push_back(e->text().toLocal8Bit().toStdString());
+    return out;
 }
 
 int ExecModal(QDialog& dlg)

@@ -14,6 +14,8 @@ public:
     MsgAnswer Message(const std::string& text, const std::string& caption, MsgButtons buttons,
                       MsgKind kind) override;
     std::optional<std::uint32_t> PickColor(std::uint32_t initial) override;
+    std::optional<std::vector<std::string>> EditFields(const std::string& caption,
+        const std::vector<std::pair<std::string, std::string>>& fields) override;
 
 private:
     std::uint32_t lastColor_ = 0;

@@ -41,6 +41,9 @@ TLxStatusBar::TLxStatusBar(QWidget* parent) : QStatusBar(parent)
     lblGood = Field(this, "lblGood", true);
     lblFailed = Field(this, "lblFailed", true);
     lblChecksum = Field(this, "lblChecksum", true);
+    lblChatter = Field(this, "lblChatter", true);
+    lblChatter->setVisible(false);
+    lblChatter->setToolTip("Frames of other modules skipped on the line");
     stats_.Start(Now());
     connect(&timer_, &QTimer::timeout, this, &TLxStatusBar::Refresh);
     timer_.start(250);
@@ -54,10 +57,16 @@ void TLxStatusBar::StartRun()
     Refresh();
 }
 
-void TLxStatusBar::Frame(int result, bool echo, const char* linkText)
+void TLxStatusBar::Frame(int result, bool echo, const char* linkText, bool chatter)
 {
-    stats_.Frame(result, echo, Now());
+    stats_.Frame(result, echo, Now(), chatter);
     if (result == -1 && linkText) lastLinkText_ = QString::fromLocal8Bit(linkText);
+}
+
+void TLxStatusBar::Chatter(bool shown, std::int64_t skipped)
+{
+    if (lblChatter->isVisible() != shown) lblChatter->setVisible(shown);
+    if (shown) SetText(lblChatter, "Chatter " + QString::number(skipped));
 }
 
 void TLxStatusBar::BadChecksum(std::int32_t stamp) { stats_.BadChecksum(stamp); }

@@ -30,7 +30,10 @@ public:
     void StartRun();
     // One frame's result (byte count or failure -1 .. -5); `linkText` is the
     // serial library's text for -1.
-    void Frame(int result, bool echo, const char* linkText = nullptr);
+    void Frame(int result, bool echo, const char* linkText = nullptr, bool chatter = false);
+    // Other modules' frames skipped in this run ("Chatter n"); shown only
+    // for a definition with link settings.
+    void Chatter(bool shown, std::int64_t skipped);
     // A good live reply whose header and body do not sum to 0 modulo 256.
     void BadChecksum(std::int32_t stamp);
     // Rewrites the texts now (the timer does it a few times a second).
@@ -38,7 +41,7 @@ public:
 
     const TLinkStats& Stats() const { return stats_; }
     QLabel *lblState = nullptr, *lblRate = nullptr, *lblGood = nullptr, *lblFailed = nullptr,
-           *lblChecksum = nullptr, *lblRecording = nullptr, *lblHint = nullptr;
+           *lblChecksum = nullptr, *lblRecording = nullptr, *lblHint = nullptr, *lblChatter = nullptr;
 
 private:
     TLinkStats stats_;

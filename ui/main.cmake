@@ -23,10 +23,11 @@ add_library(mainwindow STATIC
   ${CMAKE_CURRENT_LIST_DIR}/LogAnalysis.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LogAnalysis.h
   ${CMAKE_CURRENT_LIST_DIR}/AnalysisPage.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LinkCommands.cpp
   ${PROJECT_SOURCE_DIR}/decode/DisplaySetup.cpp
   ${PROJECT_SOURCE_DIR}/decode/FrameDecode.cpp
   ${PROJECT_SOURCE_DIR}/link/Acquisition.cpp
   ${PROJECT_SOURCE_DIR}/definitions/DocumentCommands.cpp
   ${PROJECT_SOURCE_DIR}/definitions/EditWord.cpp
   ${PROJECT_SOURCE_DIR}/definitions/EditWord.h)
-target_link_libraries(mainwindow PUBLIC lxchart lxsgrid link_exchange link_keeper link_log link_logindex celltable link_stats definitions_core adx_core decode Qt6::Widgets)
+target_link_libraries(mainwindow PUBLIC lxchart lxsgrid link_exchange link_keeper link_log link_logindex celltable link_stats link_probe definitions_core adx_core decode Qt6::Widgets)

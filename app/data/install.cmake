@@ -40,7 +40,8 @@ set(manpages
   diduvuve-csv
   diduvuve-ecmsim
   diduvuve-import
-  diduvuve-logger)
+  diduvuve-logger
+  diduvuve-probe)
 
 install(TARGETS Diduvuve RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS $<TARGET_FILE:ecmsim> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME diduvuve-ecmsim)

@@ -5,6 +5,7 @@
 #include "decode/Hex.h"
 #include "definitions/Definition.h"
 #include "link/AldlExchange.h"
+#include "link/BusLink.h"
 #include "link/FrameSource.h"
 #include "link/LinkKeeper.h"
 #include "link/LinkStats.h"
@@ -250,6 +251,7 @@ int main(int argc, char** argv)
     const std::vector<std::string> requests = SplitRequests(def.RequestText());
     const bool echo = def.EchoOn();
     const std::int32_t interval = def.IntervalMs();
+    TBusLink bus(LoadLinkSettings(o.definition));
 
     // SIGINT and SIGTERM are taken only between exchanges, so the exchange
     // in progress always finishes and the file closes whole.
@@ -309,6 +311,7 @@ int main(int argc, char** argv)
                       static_cast<long long>(failed[3]), static_cast<long long>(failed[4]),
                       static_cast<long long>(badSums), BaseName(box.Name()).c_str());
         std::string s = text;
+        if (bus.Active()) s += "; chatter " + std::to_string(bus.Skipped());
         if (!portOpen) s += "; " + waiting;
         return s;
     };
@@ -328,8 +331,9 @@ int main(int argc, char** argv)
                 const std::int64_t t0 = StampClockMs();
                 std::uint8_t header[3] = {};
                 const std::int32_t mark = LinkKeeper::MarkSerialError();
-                const TLiveFrame f = ReadLiveFrame(requests, echo, frame, startMs, header);
+                const TLiveFrame f = bus.ReadFrame(requests, echo, frame, startMs, header);
                 const std::int32_t code = LinkKeeper::SerialErrorSince(mark);
+                bus.TakeNotes();
                 now = StampClockMs();
                 if (f.Count >= 0) {
                     // Logged all the same, as the window logs it; only counted.
@@ -350,6 +354,7 @@ int main(int argc, char** argv)
                 now = StampClockMs();
                 if (keeper.Opened(ok, now)) {
                     portOpen = true;
+                    bus.Start(false);
                     report.Note(portName + " is back; logging goes on in " + box.Name());
                 } else {
                     waiting = "waiting for " + portName + ": " + error;
@@ -382,7 +387,10 @@ int main(int argc, char** argv)
         report.Note("diduvuve-logger: " + box.Name() + ": " + e.what());
         status = 1;
     }
-    if (portOpen) scDone();
+    if (portOpen) {
+        bus.Stop();
+        scDone();
+    }
     now = StampClockMs();
     if (lastReport == startMs && now > startMs) rate = static_cast<double>(good) * 1000.0 / static_cast<double>(now - startMs);
     report.Line(statusText());

@@ -27,6 +27,18 @@ public:
     void QueueFile(std::optional<std::string> name) { files_.push_back(std::move(name)); }
     void QueueAnswer(MsgAnswer a) { answers_.push_back(a); }
     void QueueColor(std::optional<std::uint32_t> c) { colors_.push_back(c); }
+    // Answers a form: each function gets the fields shown and returns the values (or cancel).
+    using FieldsAnswer = std::optional<std::vector<std::string>> (*)(const std::vector<std::pair<std::string, std::string>>&);
+    void QueueFields(FieldsAnswer f) { fields_.push_back(f); }
+    std::optional<std::vector<std::string>> EditFields(const std::string& caption,
+        const std::vector<std::pair<std::string, std::string>>& fields) override
+    {
+        asked.push_back({"fields", "", caption, MsgButtons::Ok});
+        if (fields_.empty()) { unexpected.push_back("fields: " + caption); return {}; }
+        FieldsAnswer f = fields_.front();
+        fields_.pop_front();
+        return f(fields);
+    }
 
     std::optional<std::string> OpenFileName(const std::string& filter, const std::string& ext) override
     {
@@ -68,7 +80,7 @@ public:
             if (a.what == "message") m.push_back(a.text);
         return m;
     }
-    bool ScriptUsedUp() const { return files_.empty() && answers_.empty() && colors_.empty(); }
+    bool ScriptUsedUp() const { return files_.empty() && answers_.empty() && colors_.empty() && fields_.empty(); }
 
     std::vector<Asked> asked;
     std::vector<std::string> unexpected;
@@ -86,5 +98,6 @@ private:
     std::deque<std::optional<std::string>> files_;
     std::deque<MsgAnswer> answers_;
     std::deque<std::optional<std::uint32_t>> colors_;
+    std::deque<FieldsAnswer> fields_;
     TLxDialogs* previous_ = nullptr;
 };

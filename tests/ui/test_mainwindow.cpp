@@ -93,7 +93,8 @@ private slots:
                                     "Malfunction Flags (f11)", "Raw Data (F12)", "Log Analysis (Shift+F12)"}));
         // "Display In Hex" is item 9 of the Aldl menu, separators counted.
         QList<QAction*> aldl = w->Aldl1->actions();
-        QCOMPARE(aldl.size(), 11);
+        QCOMPARE(aldl.size(), 13); // the cable check comes last, after its separator
+        QCOMPARE(aldl[12]->text(), QString::fromUtf8("Check Cable and Car\u2026"));
         QCOMPARE(aldl[9], w->Hexidecimal1);
         QCOMPARE(aldl[9]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_H));
         QVERIFY(!w->Hexidecimal1->isChecked());

@@ -1,4 +1,5 @@
 // ecmsim: a simulated Holden ECM on the single-wire ALDL line.
+#include "tools/ecmsim/Chatter.h"
 #include "tools/ecmsim/Device.h"
 #include "tools/ecmsim/EngineModel.h"
 #include "tools/ecmsim/Protocol.h"
@@ -73,6 +74,16 @@ const char* const HelpText =
     "                     when the simulator did not run for over 30 ms (its\n"
     "                     replies around then may have come too late)\n"
     "\n"
+    "Bus:\n"
+    "  --chatter KIND     other modules talk on the line: vt (the body module's\n"
+    "                     bursts with the heartbeat 08 55 A3, quieted by mode 8\n"
+    "                     to F1), vs (the ECM's frames to the body module, quieted\n"
+    "                     by its own mode 8), lt1 (the ECM's tester poll F0 56 ..\n"
+    "                     and normal-mode frames, quieted by its own mode 8);\n"
+    "                     mode 9 lets them talk again. A request that overlaps\n"
+    "                     their frames on the line is lost and gets no answer\n"
+    "  --quiet-ms MS      how long mode 8 keeps the bus quiet (3000)\n"
+    "\n"
     "  --quiet            no log of requests on standard error\n"
     "  --help             this text\n";
 
@@ -113,6 +124,8 @@ struct Options {
     long mixHangup = 0;
     std::string record;
     bool quiet = false;
+    Chatter::Kind chatter = Chatter::Kind::None;
+    double quietMs = 3000;
 };
 
 bool ParseLong(const char* text, long lo, long hi, long& out)
@@ -143,7 +156,7 @@ int ParseOptions(int argc, char** argv, Options& o)
     enum {
         OCom = 1000, ODevice, OBaud, ONoPace, OReplyDelay, OId, ODataLength, OSeed, OTick,
         ONoEcho, OShortEcho, OWrongEcho, ODrop, OShort, OLengthByte, OGarbage, OHangup,
-        OFaultEvery, OMix, OMixHangup, ORecord, OQuiet, OHelp
+        OFaultEvery, OMix, OMixHangup, ORecord, OQuiet, OHelp, OChatter, OQuietMs
     };
     static const option longOpts[] = {
         {"com", required_argument, nullptr, OCom},
@@ -169,6 +182,8 @@ int ParseOptions(int argc, char** argv, Options& o)
         {"record", required_argument, nullptr, ORecord},
         {"quiet", no_argument, nullptr, OQuiet},
         {"help", no_argument, nullptr, OHelp},
+        {"chatter", required_argument, nullptr, OChatter},
+        {"quiet-ms", required_argument, nullptr, OQuietMs},
         {nullptr, 0, nullptr, 0},
     };
     opterr = 0;
@@ -207,6 +222,8 @@ int ParseOptions(int argc, char** argv, Options& o)
         case ORecord: o.record = optarg; break;
         case OQuiet: o.quiet = true; break;
         case OHelp: std::fputs(HelpText, stdout); return 1;
+        case OChatter: ok = Chatter::ParseKind(optarg, o.chatter); break;
+        case OQuietMs: ok = ParseDouble(optarg, 0, 3600000, o.quietMs); break;
         default:
             std::fprintf(stderr, "ecmsim: unknown option or missing value: %s\n",
                          argv[optind - 1]);
@@ -287,7 +304,7 @@ class Simulator {
 public:
     Simulator(const Options& o, LineEnd& end, std::FILE* record)
         : o_(o), end_(end), model_(o.seed), noise_(o.seed ^ 0xA5A5A5A5u),
-          mixState_(o.seed * 2654435761u + 12345u), record_(record)
+          mixState_(o.seed * 2654435761u + 12345u), record_(record), chatter_(o.chatter, o.quietMs, o.id)
     {
         byteNs_ = o.pace ? 10LL * 1000000000 / o.baud : 0;
     }
@@ -300,7 +317,9 @@ private:
         std::uint8_t byte;
         std::int64_t gapNs;   // idle line time before this byte
         std::int64_t enqNs;   // when it was queued
+        bool chatter = false; // another module's byte
     };
+    void QueueChatter(std::int64_t now);
 
     void Received(std::uint8_t b, std::int64_t now);
     void Answer(const std::vector<std::uint8_t>& frame, bool faulty, std::int64_t now);
@@ -353,7 +372,30 @@ private:
     std::FILE* record_;
     Fault fault_ = Fault::None; // mixed mode: the fault of the request being received
     int faultArg_ = 0;
+    Chatter chatter_;
+    int chatterQueued_ = 0;       // other modules' bytes not yet on the line
+    std::int64_t chatterEnd_ = 0; // when the last of them left
+    bool collided_ = false;       // the request being received overlapped them
+    bool inRequest_ = false;
 };
+
+// Other modules' frames join the line when due; a request they overlap is lost.
+void Simulator::QueueChatter(std::int64_t now)
+{
+    // Nobody reading: the talk goes nowhere rather than filling the line
+    // until a write blocks the simulator.
+    const std::vector<Chatter::Frame> due = chatter_.Due(now);
+    const int pending = PendingForReader(end_);
+    if (pending > 512 || queue_.size() > 512)
+        return;
+    for (const Chatter::Frame& f : due) {
+        if (inRequest_)
+            collided_ = true;
+        for (std::size_t i = 0; i < f.bytes.size(); ++i)
+            queue_.push_back({f.bytes[i], i == 0 ? f.gapNs : 0, now, true});
+        chatterQueued_ += static_cast<int>(f.bytes.size());
+    }
+}
 
 void Simulator::DrawFault()
 {
@@ -391,6 +433,13 @@ void Simulator::Record(const char* kind, const std::vector<std::uint8_t>& reply)
 void Simulator::Received(std::uint8_t b, std::int64_t now)
 {
     const FedByte fed = parser_.Feed(b, now / 1000000);
+    if (chatter_.On()) {
+        if (fed.position == 0)
+            collided_ = false;
+        if (chatterQueued_ > 0 || now < chatterEnd_ + byteNs_)
+            collided_ = true;
+        inRequest_ = !fed.complete;
+    }
     const long frameNo = requests_ + 1;
     const bool mixed = o_.mixPercent >= 0;
     if (mixed && fed.position == 0)
@@ -414,6 +463,20 @@ void Simulator::Received(std::uint8_t b, std::int64_t now)
     if (!o_.quiet)
         std::fprintf(stderr, "ecmsim: request %ld of %zu bytes%s\n", requests_, fed.frame.size(),
                      fed.good ? "" : ", bad checksum, ignored");
+    if (fed.good && chatter_.On()) {
+        if (collided_) {
+            if (!o_.quiet)
+                std::fprintf(stderr, "ecmsim: request %ld collided with other modules' frames\n", requests_);
+            return;
+        }
+        std::vector<std::uint8_t> answer;
+        if (chatter_.Heard(fed.frame, now, answer)) {
+            for (std::size_t i = 0; i < answer.size(); ++i)
+                queue_.push_back({answer[i], i == 0 ? static_cast<std::int64_t>(o_.replyDelayMs * 1000000) : 0, now, true});
+            chatterQueued_ += static_cast<int>(answer.size());
+            return;
+        }
+    }
     if (fed.good)
         Answer(fed.frame, faulty, now);
 }
@@ -479,6 +542,10 @@ bool Simulator::Flush(std::int64_t now)
     std::vector<std::uint8_t> out;
     while (!queue_.empty() && DueOf(queue_.front()) <= now) {
         lineFree_ = DueOf(queue_.front());
+        if (queue_.front().chatter) {
+            --chatterQueued_;
+            chatterEnd_ = lineFree_;
+        }
         out.push_back(queue_.front().byte);
         queue_.pop_front();
     }
@@ -513,6 +580,8 @@ int Simulator::Run()
             std::fflush(record_);
         }
         lastTurn = now;
+        if (chatter_.On() && !hangingUp_)
+            QueueChatter(now);
         if (!Flush(now)) {
             std::fprintf(stderr, "ecmsim: line write failed: %s\n", std::strerror(errno));
             return 1;
@@ -521,8 +590,11 @@ int Simulator::Run()
             break;
         timespec wait{};
         timespec* waitPtr = nullptr;
-        if (!queue_.empty() || record_) {
+        if (!queue_.empty() || record_ || chatter_.On()) {
             std::int64_t left = queue_.empty() ? TurnNs : DueOf(queue_.front()) - NowNs();
+            const std::int64_t talk = chatter_.NextDueNs(NowNs());
+            if (talk >= 0 && (queue_.empty() || talk < left))
+                left = talk;
             if (left < 0)
                 left = 0;
             if (record_ && left > TurnNs)

@@ -1,0 +1,6 @@
+add_library(link_bus STATIC ${CMAKE_CURRENT_LIST_DIR}/LinkSettings.cpp ${CMAKE_CURRENT_LIST_DIR}/BusLink.cpp)
+target_link_libraries(link_bus PUBLIC link_exchange definitions_core)
+set_target_properties(link_bus PROPERTIES AUTOMOC OFF)
+add_library(link_probe STATIC ${CMAKE_CURRENT_LIST_DIR}/Probe.cpp)
+target_link_libraries(link_probe PUBLIC link_bus link_stats)
+set_target_properties(link_probe PROPERTIES AUTOMOC OFF)
