@@ -62,10 +62,13 @@ inline std::string CliFailureText(const CLI::App& app, const std::string& proble
            "Run with --help for more information.\n";
 }
 
-// Gives `app` (named as the program) the shared look, help and version flags.
+// Gives `app` (named as the program) the shared look, help and version
+// flags. Called before any option is added.
 inline void CliSetup(CLI::App& app, const std::string& usage = {})
 {
     app.formatter(std::make_shared<TCliFormatter>(usage));
+    // An option given twice: the last one counts, as in most programs.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.set_help_flag("-h,--help", "print this help and exit");
     app.set_version_flag("--version", app.get_name() + " " + DIDUVUVE_VERSION, "print the version and exit");
     app.failure_message([](const CLI::App* a, const CLI::Error& e) { return CliFailureText(*a, e.what()); });
