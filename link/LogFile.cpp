@@ -16,8 +16,10 @@ namespace {
 const char* const kFilter = "ALDL log file|*.alg";
 const char* const kExt = "alg";
 
-// Only the first 255 characters of a byte list are read.
-constexpr std::size_t kListCut = 255;
+// The longest byte list the writer makes is 129 three-wide numbers and their
+// commas; a longer list (not written here) is cut there, so a hostile line
+// costs no more memory than a whole frame.
+constexpr std::size_t kListCut = 4 * (FrameLast + 1);
 // A stamp text longer than this cannot be a number worth keeping.
 constexpr std::size_t kStampCap = 4096;
 

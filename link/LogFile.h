@@ -129,5 +129,6 @@ bool SetPlayFile(TLogReader& play, const TLogWriter* recording = nullptr);
 // Same count rules as TLogWriter::WriteLogLine (ERangeError).
 std::string FormatLogLine(std::int32_t stamp, const std::uint8_t* buf, int count);
 // Splits a line (without its end) into stamp and bytes; returns the count.
-// The byte list is cut to 255 characters and to the 129 buffer positions.
+// The byte list is cut to 516 characters (the longest the writer makes is
+// 515) and to the 129 buffer positions.
 int ParseLogLine(const std::string& line, FrameBuffer& buf, std::int32_t& stamp);

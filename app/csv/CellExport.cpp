@@ -2,28 +2,6 @@
 
 #include <cstring>
 
-bool TakeCellOption(int argc, char** argv, int& i, TCellArgs& args, std::string& error)
-{
-    const std::string a = argv[i];
-    static const char* const names[] = {"--cells", "--where", "--min-hits", "--stat"};
-    for (int k = 0; k < 4; ++k) {
-        const std::size_t n = std::strlen(names[k]);
-        if (a.compare(0, n, names[k]) != 0 || (a.size() > n && a[n] != '=')) continue;
-        std::string value;
-        if (a.size() > n) value = a.substr(n + 1);
-        else if (i + 1 < argc) value = argv[++i];
-        else {
-            error = std::string(names[k]) + " needs a value";
-            return true;
-        }
-        std::string* slots[] = {&args.Cells, &args.Where, &args.MinHits, &args.Stat};
-        *slots[k] = value;
-        (k == 0 ? args.HaveCells : args.HaveOther) = true;
-        return true;
-    }
-    return false;
-}
-
 TCellExport::TCellExport(const TDefinition& def)
 {
     for (const auto& row : def.Words) aldl_.Add(row);

@@ -9,13 +9,8 @@
 
 struct TCellArgs {
     std::string Cells, Where, Stat, MinHits;
-    bool HaveCells = false, HaveOther = false;
+    bool HaveCells = false;
 };
-
-// Takes argv[i] when it is --cells, --where, --min-hits or --stat (the value
-// as the next argument or after "="), moving i past the value. False when it
-// is none of them; `error` is set when the value is missing.
-bool TakeCellOption(int argc, char** argv, int& i, TCellArgs& args, std::string& error);
 
 class TCellExport {
 public:

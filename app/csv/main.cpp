@@ -1,4 +1,5 @@
 // diduvuve-csv: a log as CSV, with the values the window shows for it.
+#include "app/CliCommon.h"
 #include "app/csv/CellExport.h"
 #include "app/csv/CsvExport.h"
 #include "decode/Errors.h"
@@ -11,45 +12,17 @@
 #include <sys/stat.h>
 #include <vector>
 
-#ifndef DIDUVUVE_VERSION
-#define DIDUVUVE_VERSION "0"
-#endif
-
 namespace {
 
 const char* const kUsage =
     "Usage: diduvuve-csv [--ids] [--raw] DEFINITION.ald LOG.alg [OUT.csv]\n"
     "       diduvuve-csv --cells \"X=ID:b1,b2,...;Y=ID:b1,b2,...;Z=ID\" [--where \"COND,...\"]\n"
-    "                    [--min-hits N] [--stat mean|count|min|max] DEFINITION.ald LOG.alg [OUT.csv]\n"
-    "Writes the frames of an ALDL log as CSV (UTF-8, CR LF line ends), one line\n"
-    "per log line: the time in seconds, then one column per word of the\n"
-    "definition with the value the analyser's tables show for it (the flag\n"
-    "text for flag words). Without OUT.csv the CSV goes to standard output.\n"
-    "\n"
-    "  --ids      head the columns with the words' IDs instead of\n"
-    "             \"Name (Units)\"\n"
-    "  --raw      write every word's raw integer instead of its value\n"
-    "  --help     this text\n"
-    "  --version  the program's version\n"
-    "  --cells    a cell table instead: Z's statistic over the X and Y\n"
-    "             breakpoints (each frame goes to the nearest, a tie to the lower)\n"
-    "  --where    frames must meet every COND: ID<v, ID<=v, ID>v, ID>=v, ID=v,\n"
-    "             ID!=v on values, or ID=Text, ID!=Text on a flag word's text\n"
-    "  --min-hits cells with fewer frames stay empty (default 1)\n"
-    "  --stat     mean (default), count, min or max\n"
-    "\n"
-    "A word whose bytes did not arrive in a line gets an empty cell.\n";
+    "                    [--min-hits N] [--stat mean|count|min|max] DEFINITION.ald LOG.alg [OUT.csv]\n";
 
 int Fail(const std::string& file, const std::string& reason)
 {
     std::fprintf(stderr, "diduvuve-csv: %s: %s\n", file.c_str(), reason.c_str());
     return 1;
-}
-
-int Usage(const std::string& problem)
-{
-    std::fprintf(stderr, "diduvuve-csv: %s\n%s", problem.c_str(), kUsage);
-    return 2;
 }
 
 // Why `name` cannot be read as a log, or empty when it can be opened.
@@ -76,44 +49,48 @@ bool SameFile(const std::string& a, const std::string& b)
 
 int main(int argc, char** argv)
 {
+    CLI::App app{"Writes the frames of an ALDL log as CSV (UTF-8, CR LF line ends), one line\n"
+                 "per log line: the time in seconds, then one column per word of the\n"
+                 "definition with the value the analyser's tables show for it (the flag\n"
+                 "text for flag words). Without OUT.csv the CSV goes to standard output.",
+                 "diduvuve-csv"};
+    CliSetup(app, kUsage);
     TCsvOptions options;
     TCellArgs cellArgs;
-    std::string cellError;
-    std::vector<std::string> files;
-    bool optionsDone = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (!optionsDone && a == "--") optionsDone = true;
-        else if (!optionsDone && a == "--help") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (!optionsDone && a == "--version") {
-            std::printf("diduvuve-csv %s\n", DIDUVUVE_VERSION);
-            return 0;
-        } else if (!optionsDone && a == "--ids") options.Ids = true;
-        else if (!optionsDone && a == "--raw") options.Raw = true;
-        else if (!optionsDone && TakeCellOption(argc, argv, i, cellArgs, cellError)) {
-            if (!cellError.empty()) return Usage(cellError);
-        } else if (!optionsDone && a.size() > 1 && a[0] == '-') return Usage("unknown option " + a);
-        else files.push_back(a);
-    }
-    if (files.size() < 2) return Usage("a definition and a log are needed");
-    if (files.size() > 3) return Usage("too many files");
-    if (cellArgs.HaveOther && !cellArgs.HaveCells) return Usage("--where, --min-hits and --stat go with --cells");
-    if (cellArgs.HaveCells && (options.Ids || options.Raw)) return Usage("--ids and --raw do not go with --cells");
-    const std::string& defName = files[0];
-    const std::string& logName = files[1];
-    const std::string outName = files.size() == 3 ? files[2] : std::string();
+    std::string defName, logName, outName;
+    app.add_option("DEFINITION.ald", defName, "the definition to decode with")->type_name("")->required();
+    app.add_option("LOG.alg", logName, "the log to read")->type_name("")->required();
+    app.add_option("OUT.csv", outName, "the file to write (default: standard output)")->type_name("");
+    auto* ids = app.add_flag("--ids", options.Ids, "head the columns with the words' IDs instead of \"Name (Units)\"");
+    auto* raw = app.add_flag("--raw", options.Raw, "write every word's raw integer instead of its value");
+    auto* cells = app.add_option("--cells", cellArgs.Cells,
+                                 "a cell table instead: Z's statistic over the X and Y\n"
+                                 "breakpoints (each frame goes to the nearest, a tie to the lower)")
+                      ->option_text("X=ID:b1,...;Y=ID:b1,...;Z=ID")
+                      ->excludes(ids)
+                      ->excludes(raw);
+    app.add_option("--where", cellArgs.Where,
+                   "frames must meet every COND: ID<v, ID<=v, ID>v, ID>=v, ID=v,\n"
+                   "ID!=v on values, or ID=Text, ID!=Text on a flag word's text")
+        ->option_text("COND,...")
+        ->needs(cells);
+    app.add_option("--min-hits", cellArgs.MinHits, "cells with fewer frames stay empty (default 1)")
+        ->option_text("N")
+        ->needs(cells);
+    app.add_option("--stat", cellArgs.Stat, "mean (default), count, min or max")
+        ->option_text("mean|count|min|max")
+        ->needs(cells);
+    app.footer("A word whose bytes did not arrive in a line gets an empty cell.\n"
+               "Exit status: 0 done, 1 a file can't be read or written, 2 bad usage.");
+    if (const auto done = CliParse(app, argc, argv)) return *done;
+    cellArgs.HaveCells = cells->count() > 0;
 
     TDefinition def;
     std::string error;
     if (!LoadDefinitionFile(defName, def, error)) return Fail(defName, error);
     TCsvExport csv(def, options);
-    TCellExport cells(def);
-    if (cellArgs.HaveCells && !cells.Setup(cellArgs, error)) {
-        std::fprintf(stderr, "diduvuve-csv: --cells: %s\n", error.c_str());
-        return 2;
-    }
+    TCellExport cellTable(def);
+    if (cellArgs.HaveCells && !cellTable.Setup(cellArgs, error)) return CliBadUsage(app, "--cells: " + error);
     for (int i : csv.Unreadable()) {
         const TDisplay& d = csv.Aldl().Items(i);
         std::fprintf(stderr, "diduvuve-csv: %s: warning: word \"%s\" starts at byte %d, outside the frame; its cells are empty\n",
@@ -154,7 +131,7 @@ int main(int argc, char** argv)
             frame.fill(0);
             if (!log.ReadLogLine(frame, count, stamp)) break;
             if (cellArgs.HaveCells) {
-                cells.AddLine(frame, count);
+                cellTable.AddLine(frame, count);
                 continue;
             }
             csv.AppendLine(text, stamp, frame, count);
@@ -169,7 +146,7 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         return failOut(logName, e.what());
     }
-    if (cellArgs.HaveCells) cells.Append(text);
+    if (cellArgs.HaveCells) cellTable.Append(text);
     if (!text.empty() && std::fwrite(text.data(), 1, text.size(), out) != text.size())
         return failOut(outLabel, std::strerror(errno));
     if (std::fflush(out) != 0) return failOut(outLabel, std::strerror(errno));

@@ -1,15 +1,10 @@
 // diduvuve-import: an ADX definition as a ".ald" definition, or the reverse.
+#include "app/CliCommon.h"
 #include "definitions/Adx.h"
-
-#include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
-
-#ifndef DIDUVUVE_VERSION
-#define DIDUVUVE_VERSION "0"
-#endif
 
 namespace {
 
@@ -84,22 +79,19 @@ int main(int argc, char** argv)
     CLI::App app{"Reads an ADX definition file (the XML definitions the ALDL community shares) into a\n"
                  "Diduvuve definition, or writes a definition as an ADX file.",
                  "diduvuve-import"};
+    CliSetup(app);
     std::string adx, ald, out;
-    app.add_option("FILE", adx, "the ADX file to import (OUT defaults to FILE with .ald)");
+    app.add_option("FILE", adx, "the ADX file to import (OUT defaults to FILE with .ald)")->type_name("");
     app.add_option("--export", ald, "write the definition DEF.ald as an ADX file (OUT defaults to DEF with .adx)")
         ->option_text("DEF.ald");
     app.add_option("-o,--output", out, "the file to write")->option_text("OUT");
-    app.set_version_flag("--version", std::string("diduvuve-import ") + DIDUVUVE_VERSION);
     app.footer("Exit status: 0 done (the report OUT.import.txt lists what was imported raw or left out),\n"
                "1 the input can't be read or written, 2 bad usage.");
-    try {
-        app.parse(argc, argv);
+    const auto done = CliParse(app, argc, argv, [&] {
         if (adx.empty() == ald.empty())
             throw CLI::ValidationError(adx.empty() ? "an ADX file or --export DEF.ald is needed"
                                                    : "give an ADX file or --export, not both");
-    } catch (const CLI::ParseError& e) {
-        const int rc = app.exit(e);
-        return rc == 0 ? 0 : 2;
-    }
+    });
+    if (done) return *done;
     return ald.empty() ? Import(adx, out) : Export(ald, out);
 }

@@ -182,6 +182,8 @@ TEST(CsvProgram, CellTableOfTheWholeLog)
     r = RunCsv(dir, "--cells=\"X=R:10,20;Y=M:20,40;Z=B\" --stat count --min-hits 2" + files + " " + dir.File("o.csv"));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadBytes(dir.File("o.csv")), "Y\\X,10,20\r\n20,2,\r\n40,,2\r\n");
+    r = RunCsv(dir, "--stat min --cells \"X=R:10,20;Y=M:20,40;Z=B\" --stat count" + files);
+    EXPECT_EQ(r.out, "Y\\X,10,20\r\n20,2,\r\n40,1,2\r\n") << "the last --stat counts; " << r.err;
 
     for (const char* bad : {"\"X=R:10,20;Y=Q:1;Z=B\"", "\"X=R:20,10;Y=M:1;Z=B\"", "\"X=R:;Y=M:1;Z=B\"",
                             "\"X=R:1;Y=M:1;Z=B\" --where C=Shut", "\"X=R:1;Y=M:1;Z=B\" --stat median"}) {

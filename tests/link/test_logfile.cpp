@@ -97,13 +97,14 @@ TEST(LogLine, ListIsCutToTheBuffer)
 {
     FrameBuffer buf{};
     std::int32_t stamp = 0;
-    // 255 commas make 255 empty items within the 255-character cut.
+    // 200 commas make 201 empty items within the cut.
     std::string line = "1," + std::string(200, ',');
     EXPECT_EQ(ParseLogLine(line, buf, stamp), FrameLast + 1);
-    std::string ones;
-    for (int i = 0; i < 127; ++i) ones += "1,";
-    EXPECT_EQ(ParseLogLine("7," + ones + "1,2,3", buf, stamp), 128) << "cut at 255 characters";
-    EXPECT_EQ(buf[127], 1);
+    // A hostile list is cut at 516 characters, past the writer's longest.
+    const std::string pad(4 * 128, ' ');
+    EXPECT_EQ(ParseLogLine("7," + pad + ",1,2,3", buf, stamp), 3) << "cut at 516 characters";
+    EXPECT_EQ(buf[1], 1);
+    EXPECT_EQ(buf[2], 2);
 }
 
 TEST(LogFile, WriteThenRead)
@@ -116,16 +117,20 @@ TEST(LogFile, WriteThenRead)
         TLogWriter w;
         ASSERT_TRUE(w.Create(file));
         EXPECT_EQ(w.Name(), file);
-        for (int n : {0, 1, 64, 70}) w.WriteLogLine(n * 1000, f.data(), n);
+        for (int n : {0, 1, 64, 70, FrameLast + 1}) w.WriteLogLine(n * 1000, f.data(), n);
         w.WriteLogLine(-86399999, f.data(), 2);
+        // The longest line the writer can make: every byte three digits wide.
+        const FrameBuffer full = [] { FrameBuffer b; b.fill(255); return b; }();
+        w.WriteLogLine(INT32_MIN, full.data(), FrameLast + 1);
         EXPECT_THROW(w.WriteLogLine(0, f.data(), FrameLast + 2), ERangeError);
     } // closed by the destructor
     auto got = ReadAll(file);
-    ASSERT_EQ(got.size(), 5u);
-    const int written[] = {0, 1, 64, 70}, replayed[] = {0, 1, 64, 64};
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(got[i], (Frame{written[i] * 1000, std::vector<int>(f.begin(), f.begin() + replayed[i])}));
-    EXPECT_EQ(got[4].stamp, -86399999);
+    ASSERT_EQ(got.size(), 7u);
+    const int written[] = {0, 1, 64, 70, FrameLast + 1};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(got[i], (Frame{written[i] * 1000, std::vector<int>(f.begin(), f.begin() + written[i])}));
+    EXPECT_EQ(got[5].stamp, -86399999);
+    EXPECT_EQ(got[6], (Frame{INT32_MIN, std::vector<int>(FrameLast + 1, 255)})) << "no tail is lost";
     EXPECT_EQ(Get(file).substr(0, 12), "000000,\r\n001");
 
     TLogWriter w;
