@@ -48,7 +48,7 @@ int Import(const std::string& in, std::string out)
     TAdxImport imp;
     std::string error;
     if (!ImportAdxFile(in, imp, error)) return Fail(in, error + "; nothing was written");
-    if (int rc = Write(in, out, DefinitionText(imp.Def))) return rc;
+    if (int rc = Write(in, out, DefinitionText(imp.Def, imp.HasAnalysis ? &imp.Analysis : nullptr))) return rc;
     const std::string reportName = out + ".import.txt";
     const std::string report = imp.ReportText(in);
     if (report.empty()) {
