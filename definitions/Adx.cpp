@@ -779,7 +779,8 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
     for (auto n : histograms) {
         std::string why;
         if (res.HasAnalysis) why = "a definition holds one cell table";
-        else res.HasAnalysis = HistogramTable(n, objs, def, res.Analysis, why);
+        else if ((res.HasAnalysis = HistogramTable(n, objs, def, res.Analysis, why)))
+            res.Notes.push_back("Histogram imported as the Log Analysis page's cell table: " + HistogramText(n, objs));
         if (!why.empty()) res.Notes.push_back("Histogram not imported (" + why + "): " + HistogramText(n, objs));
     }
     if (stale)
@@ -981,7 +982,7 @@ std::optional<TAdxMath> AdxMathFor(const std::string& formula, int bits)
 
 } // namespace
 
-std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes)
+std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes, const TAnalysisChoices* analysis)
 {
     pugi::xml_document doc;
     auto root = doc.append_child("ADXFORMAT");
@@ -1156,6 +1157,34 @@ std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes)
             auto e = lt.append_child("tableentry");
             e.append_attribute("input") = x.c_str();
             e.append_attribute("output") = y.c_str();
+        }
+    }
+    if (analysis) {
+        std::vector<std::string> xs = SplitList(analysis->XBreaks), ys = SplitList(analysis->YBreaks);
+        bool numbers = !xs.empty() && !ys.empty();
+        for (auto* list : {&xs, &ys})
+            for (auto& b : *list) numbers = numbers && !(b = NumText(b)).empty();
+        const bool words = valueItem.count(analysis->X) && valueItem.count(analysis->Y) && valueItem.count(analysis->Z);
+        if (!numbers || !words)
+            notes.push_back("The cell table was not written: " +
+                            std::string(words ? "its breakpoints are not numbers" : "it reads words not written as values"));
+        else {
+            auto h = Object(root, "ADXHISTOGRAM", "cells", "Cell table", serial);
+            Text(h, "rows", std::to_string(ys.size()));
+            Text(h, "cols", std::to_string(xs.size()));
+            auto points = [&](const char* kind, const std::vector<std::string>& list) {
+                for (std::size_t i = 0; i < list.size(); ++i) {
+                    auto v = h.append_child(kind);
+                    v.append_attribute("index") = std::to_string(i).c_str();
+                    v.append_attribute("val") = list[i].c_str();
+                }
+            };
+            points("rowval", ys);
+            points("colval", xs);
+            Text(h, "historysize", "100");
+            Text(h, "xidhash", HexWord(firstItem + static_cast<std::uint32_t>(valueItem.at(analysis->X))));
+            Text(h, "yidhash", HexWord(firstItem + static_cast<std::uint32_t>(valueItem.at(analysis->Y))));
+            Text(h, "zidhash", HexWord(firstItem + static_cast<std::uint32_t>(valueItem.at(analysis->Z))));
         }
     }
     header.child("objectcount").text() = std::to_string(std::distance(root.begin(), root.end()) - 1).c_str();

@@ -36,8 +36,10 @@ constexpr std::size_t AdxMaxMarkup = 200000; // '<' characters, so nodes and dep
 bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& out, std::string& error);
 bool ImportAdxFile(const std::string& path, TAdxImport& out, std::string& error);
 
-// The ADX text of a definition; rows it cannot express are listed in `notes`.
-std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes);
+// The ADX text of a definition, with the Log Analysis page's cell table as
+// a histogram when given; what it cannot express is listed in `notes`.
+std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes,
+                      const TAnalysisChoices* analysis = nullptr);
 
 // The ".ald" text of a definition, as the window saves it, with the Log
 // Analysis page's choices when given.

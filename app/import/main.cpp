@@ -70,9 +70,10 @@ int Export(const std::string& in, std::string out)
     if (out.empty()) out = WithExtension(in, ".adx");
     TDefinition def;
     std::string error;
-    if (!LoadDefinitionFile(in, def, error)) return Fail(in, error + "; nothing was written");
+    std::optional<TAnalysisChoices> cells;
+    if (!LoadDefinitionFile(in, def, error, &cells)) return Fail(in, error + "; nothing was written");
     std::vector<std::string> notes;
-    const std::string text = ExportAdx(def, notes);
+    const std::string text = ExportAdx(def, notes, cells ? &*cells : nullptr);
     for (const auto& n : notes) std::fprintf(stderr, "diduvuve-import: %s: %s\n", in.c_str(), n.c_str());
     return Write(in, out, text);
 }

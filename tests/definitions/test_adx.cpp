@@ -189,7 +189,9 @@ TEST(Adx, ImportExportImportKeepsRowsAndHeader)
         SCOPED_TRACE(f);
         const TAdxImport first = Import(Slurp(f), f);
         std::vector<std::string> notes;
-        const TAdxImport again = Import(ExportAdx(first.Def, notes), "again.adx");
+        const TAdxImport again = Import(ExportAdx(first.Def, notes, first.HasAnalysis ? &first.Analysis : nullptr), "again.adx");
+        EXPECT_EQ(again.HasAnalysis, first.HasAnalysis);
+        EXPECT_EQ(AnalysisText(again.Analysis), AnalysisText(first.Analysis));
         EXPECT_TRUE(notes.empty());
         EXPECT_EQ(again.Def.Info, first.Def.Info);
         EXPECT_EQ(again.Def.Header, first.Def.Header);
