@@ -1,6 +1,7 @@
 #include "definitions/Adx.h"
 
 #include "decode/Aldl.h"
+#include "decode/Expression.h"
 #include "decode/Hex.h"
 #include "definitions/AdxMath.h"
 
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -132,6 +134,7 @@ struct TScaling {
     bool Raw = true;
     std::string Reason;
     long double Factor = 1, Offset = 0;
+    std::string Expression; // "=..." when the row computes its value
 };
 
 // Whether two numbers read the same as number texts; the texts are made only
@@ -166,24 +169,65 @@ std::optional<bool> DecodesAs(const TAdxEquation& eq, long double factor, long d
 struct TValueItem {
     std::string Equation;
     std::string LookupTitle; // set when the value passes through a table
+    std::string LookupProblem; // why the table can't be used
+    std::vector<std::pair<long double, long double>> Lookup;
+    // Each declared variable's text in an expression ("X" or "{ID}"), or
+    // empty with the reason in VarProblem.
+    std::map<std::string, std::string> VarText;
+    std::string VarProblem;
     int NativeVars = 0, LinkVars = 0;
     bool Signed = false, LowFirst = false, BeyondPacket = false;
     int Bits = 8;
     int PacketSize = 0;
 };
 
+// The equation's text with each variable written as the expression names it.
+std::string Rewritten(const std::string& eq, const std::map<std::string, std::string>& vars)
+{
+    std::string out;
+    for (std::size_t i = 0; i < eq.size();) {
+        const char c = eq[i];
+        const bool start = std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+        if (!start || (i > 0 && (std::isalnum(static_cast<unsigned char>(eq[i - 1])) || eq[i - 1] == '.'))) {
+            out += c;
+            ++i;
+            continue;
+        }
+        std::size_t e = i;
+        while (e < eq.size() && (std::isalnum(static_cast<unsigned char>(eq[e])) || eq[e] == '_')) ++e;
+        const std::string name = eq.substr(i, e - i);
+        auto it = vars.find(name);
+        out += it == vars.end() ? name : it->second;
+        i = e;
+    }
+    return out;
+}
+
+// As the expression's table() computes it.
+double Interpolated(const std::vector<std::pair<long double, long double>>& t, double x)
+{
+    if (std::isnan(x)) return x;
+    if (x <= static_cast<double>(t.front().first)) return static_cast<double>(t.front().second);
+    if (x >= static_cast<double>(t.back().first)) return static_cast<double>(t.back().second);
+    std::size_t k = 1;
+    while (static_cast<double>(t[k].first) <= x) ++k;
+    const double x0 = static_cast<double>(t[k - 1].first), y0 = static_cast<double>(t[k - 1].second);
+    const double x1 = static_cast<double>(t[k].first), y1 = static_cast<double>(t[k].second);
+    return y0 + (y1 - y0) * (x - x0) / (x1 - x0);
+}
+
 // The one place that decides how an item's equation becomes the row's
-// scaling: a factor and offset when exact, otherwise raw with the reason.
+// scaling: a factor and offset when exact, else an expression, otherwise
+// raw with the reason.
 TScaling DecideScaling(const TValueItem& v, std::uint64_t& budget)
 {
     TScaling s;
-    if (!v.LookupTitle.empty()) s.Reason = "passes through lookup table " + Quoted(v.LookupTitle);
-    else if (v.LinkVars > 0) s.Reason = "is computed from other values";
-    else if (v.NativeVars != 1) s.Reason = "does not read exactly one raw value";
-    else if (v.Signed) s.Reason = "is signed";
-    else if (v.LowFirst) s.Reason = "is stored low byte first";
-    else if (v.BeyondPacket)
+    if (v.NativeVars == 0 && v.LinkVars == 0) s.Reason = "reads no value";
+    else if (v.NativeVars > 0 && v.LowFirst) s.Reason = "is stored low byte first";
+    else if (v.NativeVars > 0 && v.BeyondPacket)
         s.Reason = "lies beyond the " + std::to_string(v.PacketSize) + "-byte packet";
+    else if (!v.LookupProblem.empty()) s.Reason = v.LookupProblem;
+    else if (!v.VarProblem.empty()) s.Reason = v.VarProblem;
     if (!s.Reason.empty()) return s;
     TAdxEquation eq;
     std::string error;
@@ -191,36 +235,64 @@ TScaling DecideScaling(const TValueItem& v, std::uint64_t& budget)
         s.Reason = "has an equation that can't be read (" + error + "): " + v.Equation;
         return s;
     }
-    if (eq.Variables().size() > 1) {
-        s.Reason = "uses more than one variable: " + v.Equation;
-        return s;
-    }
-    const auto lin = eq.Linear();
-    if (!lin) {
-        s.Reason = "is not linear: " + v.Equation;
-        return s;
-    }
-    if (!std::isfinite(lin->A) || !std::isfinite(lin->B)) {
-        s.Reason = "has numbers too large to scale by: " + v.Equation;
-        return s;
-    }
-    if (eq.PlainScaling()) return {false, {}, lin->A, lin->B}; // the decoder's own arithmetic
-    // Neighbours of the reduced numbers mend a last-digit difference a
-    // division leaves; a scaling that still disagrees is not exact.
+    for (const auto& name : eq.Variables())
+        if (!v.VarText.count(name)) {
+            s.Reason = "uses " + name + ", which its equation does not declare: " + v.Equation;
+            return s;
+        }
+    const bool linear = v.LinkVars == 0 && v.Lookup.empty() && !v.Signed && eq.Variables().size() <= 1;
+    const auto lin = linear ? eq.Linear() : std::nullopt;
     const std::uint32_t top = (1u << v.Bits) - 1;
-    for (int df : {0, 1, -1, 2, -2})
-        for (int db : {0, 1, -1}) {
-            long double f = lin->A, b = lin->B;
-            for (int k = 0; k < std::abs(df); ++k) f = std::nextafter(f, df > 0 ? INFINITY : -INFINITY);
-            for (int k = 0; k < std::abs(db); ++k) b = std::nextafter(b, db > 0 ? INFINITY : -INFINITY);
-            const auto same = DecodesAs(eq, f, b, top, budget);
-            if (!same) {
-                s.Reason = "was not checked: the file has more scalings to check than an import takes";
+    if (lin && std::isfinite(lin->A) && std::isfinite(lin->B)) {
+        if (eq.PlainScaling()) return {false, {}, lin->A, lin->B, {}}; // the decoder's own arithmetic
+        // Neighbours of the reduced numbers mend a last-digit difference a
+        // division leaves; a scaling that still disagrees is not exact.
+        for (int df : {0, 1, -1, 2, -2})
+            for (int db : {0, 1, -1}) {
+                long double f = lin->A, b = lin->B;
+                for (int k = 0; k < std::abs(df); ++k) f = std::nextafter(f, df > 0 ? INFINITY : -INFINITY);
+                for (int k = 0; k < std::abs(db); ++k) b = std::nextafter(b, db > 0 ? INFINITY : -INFINITY);
+                const auto same = DecodesAs(eq, f, b, top, budget);
+                if (!same) {
+                    s.Reason = "was not checked: the file has more scalings to check than an import takes";
+                    return s;
+                }
+                if (*same) return {false, {}, f, b, {}};
+            }
+    }
+    // Not a factor and offset: an expression, checked over every raw value
+    // when it reads nothing but its own.
+    std::string text = "=" + Rewritten(v.Equation, v.VarText);
+    if (!v.Lookup.empty()) {
+        text = "=table(" + text.substr(1);
+        for (const auto& [x, y] : v.Lookup) text += ", " + Num(x) + "," + Num(y);
+        text += ")";
+    }
+    TExpression expr;
+    if (!expr.Compile(text, {}, -1, error) && v.LinkVars == 0) {
+        s.Reason = "can't be written as an expression (" + error + "): " + v.Equation;
+        return s;
+    }
+    if (v.LinkVars == 0) {
+        if (budget <= top) {
+            s.Reason = "was not checked: the file has more scalings to check than an import takes";
+            return s;
+        }
+        budget -= top + 1;
+        std::vector<double> x(eq.Variables().size());
+        for (std::uint32_t r = 0; r <= top; ++r) {
+            std::fill(x.begin(), x.end(), v.Signed && (r >> (v.Bits - 1)) ? r - (top + 1.0) : r);
+            double want = eq.Eval(x);
+            if (!v.Lookup.empty()) want = Interpolated(v.Lookup, want);
+            const double got = expr.Evaluate(r);
+            if (want != got && NumberToText(want) != NumberToText(got)) {
+                s.Reason = "can't be computed exactly as an expression: " + v.Equation;
                 return s;
             }
-            if (*same) return {false, {}, f, b};
         }
-    s.Reason = "can't be scaled exactly by a factor and offset: " + v.Equation;
+    }
+    s.Raw = false;
+    s.Expression = text;
     return s;
 }
 
@@ -286,6 +358,73 @@ std::string StepText(const pugi::xml_node& s)
         return "wait for " + Child(s, "silencelen") + " ms of silence (at most " + Child(s, "totaltimeout") + " ms)";
     if (Named(s, "ADXCLISTENPACKET")) return "read reply " + Quoted(Title(s));
     return Quoted(Title(s));
+}
+
+std::string HistogramText(const pugi::xml_node& n, const TObjects& objs)
+{
+    auto axis = [&](const char* c) {
+        auto o = objs.Hash(n, c);
+        return o ? Quoted(Title(o)) : std::string("?");
+    };
+    return ItemName(n) + ", " + Child(n, "rows") + " rows x " + Child(n, "cols") + " columns, X " + axis("xidhash") +
+           ", Y " + axis("yidhash") + ", Z " + axis("zidhash");
+}
+
+// A histogram as the cell table of the Log Analysis page: its X, Y and Z
+// items (rows of `def`) and breakpoints; false with the reason otherwise.
+bool HistogramTable(const pugi::xml_node& n, const TObjects& objs, const TDefinition& def, TAnalysisChoices& out,
+                    std::string& why)
+{
+    auto word = [&](const char* c, std::string& id, const std::vector<std::string>** row) {
+        auto o = objs.Hash(n, c);
+        if (!o) return false;
+        id = CellText(o.attribute("id").value());
+        int found = 0;
+        for (const auto& r : def.Words)
+            if (r[colID] == id) {
+                *row = &r;
+                ++found;
+            }
+        return found == 1 && (**row)[colDisplay] == "Value";
+    };
+    auto breaks = [&](const char* val, const char* count, const char* lo, const char* hi, std::string& text) {
+        std::map<long, long double> at;
+        for (auto v : n.children(val)) {
+            long double x = 0;
+            if (!TryFloatFromText(CellText(v.attribute("val").value()), x) || !std::isfinite(x)) return false;
+            at[v.attribute("index").as_int()] = x;
+        }
+        if (at.empty()) { // even steps over the stated range
+            long double a = 0, b = 0;
+            const int k = static_cast<int>(Number(Child(n, count), false).value_or(0));
+            if (k < 1 || k > 1000 || !TryFloatFromText(Child(n, lo), a) || !TryFloatFromText(Child(n, hi), b) ||
+                !(b > a) || !std::isfinite(b - a))
+                return false;
+            for (int i = 0; i < k; ++i) at[i] = k == 1 ? a : a + (b - a) * i / (k - 1);
+        }
+        long double last = -INFINITY;
+        text.clear();
+        for (const auto& [i, x] : at) {
+            if (!(x > last)) return false;
+            last = x;
+            text += (text.empty() ? "" : ",") + Num(x);
+        }
+        return true;
+    };
+    const std::vector<std::string>*xr = nullptr, *yr = nullptr, *zr = nullptr;
+    TAnalysisChoices c;
+    if (!word("xidhash", c.X, &xr) || !word("yidhash", c.Y, &yr) || !word("zidhash", c.Z, &zr))
+        why = "reads an item that is not one imported value";
+    else if (!breaks("colval", "cols", "xmin", "xmax", c.XBreaks) || !breaks("rowval", "rows", "ymin", "ymax", c.YBreaks))
+        why = "has no ascending breakpoints";
+    if (!why.empty()) return false;
+    c.Overview = {c.X, c.Y, c.Z, "-"};
+    // The colour scale centres on the middle of Z's display range.
+    long double lo = 0, hi = 0;
+    if (TryFloatFromText((*zr)[colDmin], lo) && TryFloatFromText((*zr)[colDmax], hi) && std::isfinite(lo + hi))
+        c.Centre = Num((lo + hi) / 2);
+    out = std::move(c);
+    return true;
 }
 
 } // namespace
@@ -429,6 +568,8 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
     def.Info = JoinCommaText(info);
 
     int stale = 0;
+    std::vector<std::pair<std::size_t, std::string>> derived; // rows computed from others
+    std::vector<pugi::xml_node> histograms;
     // Checking scalings other than x * a + b costs a pass over every raw
     // value; a real file needs a few, a hostile one gets a bounded time.
     std::uint64_t budget = std::uint64_t{1} << 24;
@@ -452,13 +593,7 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
     for (auto n : objs.All) {
         const bool value = Named(n, "ADXVALUE"), mask = Named(n, "ADXBITMASK");
         if (Named(n, "ADXHISTOGRAM")) {
-            auto axis = [&](const char* c) {
-                auto o = objs.Hash(n, c);
-                return o ? Quoted(Title(o)) : std::string("?");
-            };
-            res.Notes.push_back("Histogram not imported (no cell tables yet): " + ItemName(n) + ", " +
-                                Child(n, "rows") + " rows x " + Child(n, "cols") + " columns, X " + axis("xidhash") +
-                                ", Y " + axis("yidhash") + ", Z " + axis("zidhash"));
+            histograms.push_back(n);
             continue;
         }
         if (!value && !mask) continue;
@@ -467,7 +602,11 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
             continue;
         }
         if (!readsMonitorPacket(n)) continue;
-        const auto offset = Number(Child(n, "packetoffset"), true);
+        auto offset = Number(Child(n, "packetoffset"), true);
+        bool linksOnly = value && n.child("MATH").child("VAR");
+        for (auto var : n.child("MATH").children("VAR"))
+            linksOnly = linksOnly && std::strcmp(var.attribute("type").value(), "link") == 0;
+        if (!offset && linksOnly) offset = 0; // a value computed from others reads no bytes
         if (!offset) {
             leaveOut(n, "has no packet offset");
             continue;
@@ -491,14 +630,52 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
             }
             auto math = n.child("MATH");
             v.Equation = CellText(math.attribute("equation").value());
+            v.Signed = (flags & 1) || defaultSigned;
             if (auto lk = math.attribute("lookupidhash")) {
                 auto h = Number(lk.value(), true);
                 auto it = h ? objs.ByHash.find(*h) : objs.ByHash.end();
-                v.LookupTitle = it == objs.ByHash.end() ? std::string(lk.value()) : Title(it->second);
+                if (it == objs.ByHash.end() || !Named(it->second, "ADXLOOKUPTABLE"))
+                    v.LookupProblem = "passes through lookup table " + Quoted(lk.value()) + ", which is not in the file";
+                else {
+                    for (auto e : it->second.children("tableentry")) {
+                        long double x = 0, y = 0;
+                        if (!TryFloatFromText(CellText(e.attribute("input").value()), x) ||
+                            !TryFloatFromText(CellText(e.attribute("output").value()), y) || !std::isfinite(x) ||
+                            !std::isfinite(y) || (!v.Lookup.empty() && !(x > v.Lookup.back().first))) {
+                            v.LookupProblem = "passes through lookup table " + Quoted(Title(it->second)) +
+                                              ", whose inputs are not ascending numbers";
+                            break;
+                        }
+                        v.Lookup.emplace_back(x, y);
+                    }
+                    if (v.Lookup.empty() && v.LookupProblem.empty())
+                        v.LookupProblem = "passes through lookup table " + Quoted(Title(it->second)) + ", which is empty";
+                    else if (static_cast<int>(v.Lookup.size()) > ExprMaxTablePoints)
+                        v.LookupProblem = "passes through lookup table " + Quoted(Title(it->second)) + " of more than " +
+                                          std::to_string(ExprMaxTablePoints) + " points";
+                }
             }
-            for (auto var : math.children("VAR"))
-                ++(std::strcmp(var.attribute("type").value(), "link") == 0 ? v.LinkVars : v.NativeVars);
-            v.Signed = (flags & 1) || defaultSigned;
+            for (auto var : math.children("VAR")) {
+                const std::string name = CellText(var.attribute("varID").value());
+                if (std::strcmp(var.attribute("type").value(), "link") != 0) {
+                    ++v.NativeVars;
+                    v.VarText[name] = v.Signed ? "signed(X," + std::to_string(v.Bits) + ")" : "X";
+                    continue;
+                }
+                ++v.LinkVars;
+                pugi::xml_node target;
+                if (auto h = Number(CellText(var.attribute("linkIDHash").value()), true)) {
+                    auto it = objs.ByHash.find(*h);
+                    if (it != objs.ByHash.end()) target = it->second;
+                }
+                const std::string id = target ? CellText(target.attribute("id").value()) : std::string();
+                if (!target || !Named(target, "ADXVALUE"))
+                    v.VarProblem = "is computed from a value that is not in the file";
+                else if (id.empty() || id.find_first_of("{}") != std::string::npos)
+                    v.VarProblem = "is computed from " + ItemName(target) + ", whose id can't be named";
+                else
+                    v.VarText[name] = "{" + id + "}";
+            }
             v.LowFirst = v.Bits == 16 && ((flags & 2) || defaultLow);
             v.PacketSize = packetSize;
             v.BeyondPacket = packet && start > static_cast<std::uint64_t>(packetSize);
@@ -512,8 +689,13 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
                 res.Notes.push_back("Imported raw: " + ItemName(n) + " " + s.Reason);
                 ++res.Raw;
             } else {
-                row[colFactor] = Num(s.Factor);
-                row[colOffset] = Num(s.Offset);
+                if (s.Expression.empty()) {
+                    row[colFactor] = Num(s.Factor);
+                    row[colOffset] = Num(s.Offset);
+                } else {
+                    row[colFormula] = s.Expression;
+                    if (v.LinkVars) derived.emplace_back(def.Words.size(), ItemName(n));
+                }
                 row[colUnits] = Child(n, "units");
                 auto range = n.child("range");
                 if (range) {
@@ -561,6 +743,45 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
             row[colFlags] = JoinCommaText(texts);
         }
         def.Words.push_back(std::move(row));
+    }
+    // A value computed from others needs them all in the grid, each with its
+    // own value: one that can't be set up, or reads a raw row, is raw too.
+    for (bool changed = true; changed && !derived.empty();) {
+        changed = false;
+        std::vector<TExprWord> words;
+        for (const auto& w : def.Words) words.push_back({w[colName], w[colID], w[colFormula]});
+        std::map<int, std::string> why;
+        for (const auto& p : TExprSet().Compile(words)) why[p.Word] = p.What;
+        for (auto it = derived.begin(); it != derived.end();) {
+            auto& row = def.Words[it->first];
+            std::string reason = why.count(static_cast<int>(it->first)) ? why[static_cast<int>(it->first)] : "";
+            TExpression e;
+            std::string ignored;
+            std::vector<std::string> ids;
+            for (const auto& w : def.Words) ids.push_back(w[colID]);
+            if (reason.empty() && e.Compile(row[colFormula], ids, static_cast<int>(it->first), ignored))
+                for (int k : e.References())
+                    if (def.Words[static_cast<std::size_t>(k)][colName].ends_with(" (raw)"))
+                        reason = "reads " + Quoted(def.Words[static_cast<std::size_t>(k)][colName]);
+            if (reason.empty()) {
+                ++it;
+                continue;
+            }
+            res.Notes.push_back("Imported raw: " + it->second + " is computed from other values and " + reason);
+            ++res.Raw;
+            row[colName] += row[colName].empty() ? "(raw)" : " (raw)";
+            row[colFormula] = "(User defined)";
+            row[colUnits] = row[colDmin] = row[colDmax] = row[colAmin] = row[colAmax] = "";
+            it = derived.erase(it);
+            changed = true;
+        }
+    }
+    for (auto n : histograms) {
+        std::string why;
+        if (res.HasAnalysis) why = "a definition holds one cell table";
+        else if ((res.HasAnalysis = HistogramTable(n, objs, def, res.Analysis, why)))
+            res.Notes.push_back("Histogram imported as the Log Analysis page's cell table: " + HistogramText(n, objs));
+        if (!why.empty()) res.Notes.push_back("Histogram not imported (" + why + "): " + HistogramText(n, objs));
     }
     if (stale)
         res.Notes.push_back("Note: items naming a packet that is not in the file (" + std::to_string(stale) +
@@ -673,9 +894,95 @@ std::optional<TMask> MaskFor(const std::vector<std::string>& t, int bits)
     return std::nullopt;
 }
 
+// An expression as an ADX equation: variables, links to other words, the
+// signed flag and a lookup table; nullopt when it uses anything else.
+struct TAdxMath {
+    std::string Equation;
+    bool Native = false, Signed = false;
+    std::vector<std::string> Links; // IDs, variable k+1 named "L<k+1>"
+    std::vector<std::pair<std::string, std::string>> Table;
+};
+
+std::vector<std::string> TopLevelArgs(const std::string& s)
+{
+    std::vector<std::string> out(1);
+    int depth = 0;
+    for (char c : s) {
+        if (c == '(') ++depth;
+        if (c == ')') --depth;
+        if (c == ',' && depth == 0) out.emplace_back();
+        else out.back() += c;
+    }
+    return out;
+}
+
+std::optional<TAdxMath> AdxMathFor(const std::string& formula, int bits)
+{
+    TAdxMath m;
+    std::string core = formula.substr(1);
+    const auto b = core.find_first_not_of(' '), e = core.find_last_not_of(' ');
+    if (b == std::string::npos) return std::nullopt;
+    core = core.substr(b, e - b + 1);
+    if (core.starts_with("table(") && core.ends_with(")")) {
+        auto args = TopLevelArgs(core.substr(6, core.size() - 7));
+        if (args.size() < 3 || args.size() % 2 == 0) return std::nullopt;
+        for (std::size_t i = 1; i < args.size(); i += 2) {
+            const std::string x = NumText(args[i]), y = NumText(args[i + 1]);
+            if (x.empty() || y.empty()) return std::nullopt;
+            m.Table.emplace_back(x, y);
+        }
+        core = args[0];
+        const auto cb = core.find_first_not_of(' ');
+        core = cb == std::string::npos ? std::string() : core.substr(cb);
+    }
+    const std::string sig = "signed(X," + std::to_string(bits) + ")";
+    for (std::size_t p; (p = core.find(sig)) != std::string::npos;) {
+        core.replace(p, sig.size(), "X");
+        m.Signed = true;
+    }
+    for (std::size_t i = 0; i < core.size();) {
+        const char c = core[i];
+        std::string id;
+        std::size_t end = i + 1;
+        if (c == '{') {
+            end = core.find('}', i);
+            if (end == std::string::npos) return std::nullopt;
+            id = core.substr(i + 1, end - i - 1);
+            ++end;
+        } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
+            if (i > 0 && (std::isalnum(static_cast<unsigned char>(core[i - 1])) || core[i - 1] == '.')) {
+                m.Equation += c; // an exponent's e
+                ++i;
+                continue;
+            }
+            while (end < core.size() && (std::isalnum(static_cast<unsigned char>(core[end])) || core[end] == '_')) ++end;
+            id = core.substr(i, end - i);
+            if (id == "X") {
+                m.Native = true;
+                m.Equation += "X";
+                i = end;
+                continue;
+            }
+        } else {
+            m.Equation += c;
+            ++i;
+            continue;
+        }
+        auto it = std::find(m.Links.begin(), m.Links.end(), id);
+        if (it == m.Links.end()) it = m.Links.insert(m.Links.end(), id);
+        m.Equation += "L" + std::to_string(it - m.Links.begin() + 1);
+        i = end;
+    }
+    TAdxEquation eq;
+    std::string error;
+    if (m.Signed && !m.Native) return std::nullopt;
+    if (!eq.Parse(m.Equation, error)) return std::nullopt;
+    return m;
+}
+
 } // namespace
 
-std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes)
+std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes, const TAnalysisChoices* analysis)
 {
     pugi::xml_document doc;
     auto root = doc.append_child("ADXFORMAT");
@@ -689,6 +996,7 @@ std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes)
         std::uint32_t offset, operand = 0, result = 0;
         int bits;
         std::string yes, no;
+        std::optional<TAdxMath> math = {};
     };
     std::vector<TItem> items;
     std::uint32_t packetSize = 1;
@@ -700,7 +1008,12 @@ std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes)
                 notes.push_back("Left out: " + name + " is not a whole 8 or 16-bit value");
                 continue;
             }
-            items.push_back({&row, false, static_cast<std::uint32_t>(d.StartByte - d.Bits / 8), 0, 0, d.Bits, {}, {}});
+            std::optional<TAdxMath> m;
+            if (IsExpressionText(Cell(row, colFormula)) && !(m = AdxMathFor(Cell(row, colFormula), d.Bits))) {
+                notes.push_back("Left out: " + name + " has an expression no ADX equation can hold");
+                continue;
+            }
+            items.push_back({&row, false, static_cast<std::uint32_t>(d.StartByte - d.Bits / 8), 0, 0, d.Bits, {}, {}, m});
         } else {
             if (d.Bits < 1 || d.StartBit < 0 || d.StartBit + d.Bits > 8 || d.StartByte < 1) {
                 notes.push_back("Left out: " + name + " is not a run of bits in one byte");
@@ -717,6 +1030,25 @@ std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes)
                              m->result << d.StartBit, d.Bits, m->yes, m->no});
         }
         packetSize = std::max<std::uint32_t>(packetSize, static_cast<std::uint32_t>(d.StartByte));
+    }
+
+    // A value computed from others needs each of them written as a value.
+    std::map<std::string, std::size_t> valueItem; // ID -> index in items
+    for (bool changed = true; changed;) {
+        changed = false;
+        valueItem.clear();
+        for (std::size_t k = items.size(); k-- > 0;)
+            if (!items[k].mask) valueItem[Cell(*items[k].row, colID)] = k;
+        for (std::size_t k = 0; k < items.size() && !changed; ++k)
+            if (items[k].math)
+                for (const auto& id : items[k].math->Links)
+                    if (!valueItem.count(id)) {
+                        notes.push_back("Left out: " + Quoted(Cell(*items[k].row, colName)) + " (ID " +
+                                        Cell(*items[k].row, colID) + ") reads " + id + ", which is not written as a value");
+                        items.erase(items.begin() + static_cast<std::ptrdiff_t>(k));
+                        changed = true;
+                        break;
+                    }
     }
 
     auto header = root.append_child("ADXHEADER");
@@ -762,6 +1094,9 @@ std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes)
         macro.remove_child(macro.first_child());
     }
 
+    // Items and then their tables take the next hashes in turn.
+    const std::uint32_t firstItem = 0x44560000u + serial + 1;
+    std::vector<const TItem*> tables;
     for (const TItem& it : items) {
         const auto& row = *it.row;
         auto n = Object(root, it.mask ? "ADXBITMASK" : "ADXVALUE", Cell(row, colID), Cell(row, colName), serial);
@@ -789,14 +1124,68 @@ std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes)
         pair("range", colDmin, colDmax);
         pair("alarms", colAmin, colAmax);
         const TDisplay d(row);
-        std::string eq = "X";
-        if (d.Factor != 1) eq += " * " + Num(d.Factor);
-        if (d.Offset != 0) eq += " + " + Num(d.Offset);
         auto math = n.append_child("MATH");
-        math.append_attribute("equation") = eq.c_str();
-        auto var = math.append_child("VAR");
-        var.append_attribute("varID") = "X";
-        var.append_attribute("type") = "native";
+        auto var = [&](const std::string& name, std::uint32_t link) {
+            auto v = math.append_child("VAR");
+            v.append_attribute("varID") = name.c_str();
+            v.append_attribute("type") = link ? "link" : "native";
+            if (link) v.append_attribute("linkIDHash") = HexWord(link).c_str();
+        };
+        if (!it.math) {
+            std::string eq = "X";
+            if (d.Factor != 1) eq += " * " + Num(d.Factor);
+            if (d.Offset != 0) eq += " + " + Num(d.Offset);
+            math.append_attribute("equation") = eq.c_str();
+            var("X", 0);
+            continue;
+        }
+        math.append_attribute("equation") = it.math->Equation.c_str();
+        if (it.math->Signed) n.child("flags").text() = HexWord(std::stoul(n.child_value("flags"), nullptr, 16) | 1).c_str();
+        if (!it.math->Table.empty()) {
+            math.append_attribute("lookupidhash") =
+                HexWord(firstItem + static_cast<std::uint32_t>(items.size() + tables.size())).c_str();
+            tables.push_back(&it);
+        }
+        if (it.math->Native || it.math->Links.empty()) var("X", 0);
+        for (std::size_t l = 0; l < it.math->Links.size(); ++l)
+            var("L" + std::to_string(l + 1), firstItem + static_cast<std::uint32_t>(valueItem.at(it.math->Links[l])));
+    }
+    for (const TItem* t : tables) {
+        auto lt = Object(root, "ADXLOOKUPTABLE", Cell(*t->row, colID) + " table", Cell(*t->row, colName), serial);
+        Text(lt, "entrycount", std::to_string(t->math->Table.size()));
+        for (const auto& [x, y] : t->math->Table) {
+            auto e = lt.append_child("tableentry");
+            e.append_attribute("input") = x.c_str();
+            e.append_attribute("output") = y.c_str();
+        }
+    }
+    if (analysis) {
+        std::vector<std::string> xs = SplitList(analysis->XBreaks), ys = SplitList(analysis->YBreaks);
+        bool numbers = !xs.empty() && !ys.empty();
+        for (auto* list : {&xs, &ys})
+            for (auto& b : *list) numbers = numbers && !(b = NumText(b)).empty();
+        const bool words = valueItem.count(analysis->X) && valueItem.count(analysis->Y) && valueItem.count(analysis->Z);
+        if (!numbers || !words)
+            notes.push_back("The cell table was not written: " +
+                            std::string(words ? "its breakpoints are not numbers" : "it reads words not written as values"));
+        else {
+            auto h = Object(root, "ADXHISTOGRAM", "cells", "Cell table", serial);
+            Text(h, "rows", std::to_string(ys.size()));
+            Text(h, "cols", std::to_string(xs.size()));
+            auto points = [&](const char* kind, const std::vector<std::string>& list) {
+                for (std::size_t i = 0; i < list.size(); ++i) {
+                    auto v = h.append_child(kind);
+                    v.append_attribute("index") = std::to_string(i).c_str();
+                    v.append_attribute("val") = list[i].c_str();
+                }
+            };
+            points("rowval", ys);
+            points("colval", xs);
+            Text(h, "historysize", "100");
+            Text(h, "xidhash", HexWord(firstItem + static_cast<std::uint32_t>(valueItem.at(analysis->X))));
+            Text(h, "yidhash", HexWord(firstItem + static_cast<std::uint32_t>(valueItem.at(analysis->Y))));
+            Text(h, "zidhash", HexWord(firstItem + static_cast<std::uint32_t>(valueItem.at(analysis->Z))));
+        }
     }
     header.child("objectcount").text() = std::to_string(std::distance(root.begin(), root.end()) - 1).c_str();
     TXmlText w;
@@ -804,7 +1193,7 @@ std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes)
     return w.text;
 }
 
-std::string DefinitionText(const TDefinition& def)
+std::string DefinitionText(const TDefinition& def, const TAnalysisChoices* analysis)
 {
     auto rowText = [](const std::vector<std::string>& cells) {
         std::vector<std::string> f(cells);
@@ -818,6 +1207,7 @@ std::string DefinitionText(const TDefinition& def)
                        "\r\nWords=" + std::to_string(def.Words.size()) + "\r\n\r\n[STREAM]\r\n";
     for (std::size_t k = 0; k < def.Words.size(); ++k)
         text += "W" + std::to_string(k + 1) + "=" + rowText(def.Words[k]) + "\r\n";
+    if (analysis) text += "\r\n" + AnalysisText(*analysis);
     return text;
 }
 

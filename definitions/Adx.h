@@ -1,6 +1,7 @@
 #pragma once
 // ADX files, the community's XML stream definitions, read into a definition
 // and written back from one. No Qt: the window and diduvuve-import share it.
+#include "definitions/Analysis.h"
 #include "definitions/Definition.h"
 
 #include <cstddef>
@@ -10,6 +11,9 @@
 
 struct TAdxImport {
     TDefinition Def;
+    // The file's first histogram as the Log Analysis page's cell table.
+    bool HasAnalysis = false;
+    TAnalysisChoices Analysis;
     // Said first: the file is for another bus, or damaged but partly read.
     std::vector<std::string> Warnings;
     // One line per item imported raw or left out, and per part of the file
@@ -32,11 +36,14 @@ constexpr std::size_t AdxMaxMarkup = 200000; // '<' characters, so nodes and dep
 bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& out, std::string& error);
 bool ImportAdxFile(const std::string& path, TAdxImport& out, std::string& error);
 
-// The ADX text of a definition; rows it cannot express are listed in `notes`.
-std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes);
+// The ADX text of a definition, with the Log Analysis page's cell table as
+// a histogram when given; what it cannot express is listed in `notes`.
+std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes,
+                      const TAnalysisChoices* analysis = nullptr);
 
-// The ".ald" text of a definition, as the window saves it.
-std::string DefinitionText(const TDefinition& def);
+// The ".ald" text of a definition, as the window saves it, with the Log
+// Analysis page's choices when given.
+std::string DefinitionText(const TDefinition& def, const TAnalysisChoices* analysis = nullptr);
 
 // Replaces `path` with `data` only once all of it is on disk; false with
 // `error` set, and nothing left behind, otherwise.

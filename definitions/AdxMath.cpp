@@ -134,14 +134,15 @@ bool TAdxEquation::Parse(const std::string& text, std::string& error)
     return ok;
 }
 
-long double TAdxEquation::Eval(long double x) const
+template <class T, class F>
+T TAdxEquation::Run(F var) const
 {
-    long double stack[kMaxLength + 1];
+    T stack[kMaxLength + 1];
     std::size_t n = 0;
     for (const TStep& s : prog_) {
         switch (s.op) {
-        case Num: stack[n++] = s.value; break;
-        case Var: stack[n++] = x; break;
+        case Num: stack[n++] = static_cast<T>(s.value); break;
+        case Var: stack[n++] = static_cast<T>(var(static_cast<std::size_t>(s.value))); break;
         case Neg: stack[n - 1] = -stack[n - 1]; break;
         case Add: --n; stack[n - 1] = stack[n - 1] + stack[n]; break;
         case Sub: --n; stack[n - 1] = stack[n - 1] - stack[n]; break;
@@ -149,7 +150,17 @@ long double TAdxEquation::Eval(long double x) const
         case Div: --n; stack[n - 1] = stack[n - 1] / stack[n]; break;
         }
     }
-    return n == 1 ? stack[0] : 0.0L;
+    return n == 1 ? stack[0] : T(0);
+}
+
+long double TAdxEquation::Eval(long double x) const
+{
+    return Run<long double>([x](std::size_t) { return x; });
+}
+
+double TAdxEquation::Eval(const std::vector<double>& values) const
+{
+    return Run<double>([&values](std::size_t k) { return k < values.size() ? values[k] : 0.0; });
 }
 
 bool TAdxEquation::PlainScaling() const

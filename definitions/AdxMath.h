@@ -17,6 +17,9 @@ public:
 
     // The value with every variable taken as `x` (items of one variable).
     long double Eval(long double x) const;
+    // The value with variable k (of Variables()) taken as `values[k]`, in
+    // double precision, step for step as an expression computes it.
+    double Eval(const std::vector<double>& values) const;
 
     // a and b when the equation is a * v + b for every v of the one
     // variable (any arrangement that stays linear; a = 0 without one);
@@ -36,6 +39,8 @@ private:
         Op op;
         long double value;
     };
+    template <class T, class F>
+    T Run(F var) const;
     std::vector<TStep> prog_;
     std::vector<std::string> vars_;
 };

@@ -76,7 +76,8 @@ bool ReadDefinition(const TLxPersist& store, TDefinition& def, std::string& erro
     return true;
 }
 
-bool LoadDefinitionFile(const std::string& name, TDefinition& def, std::string& error)
+bool LoadDefinitionFile(const std::string& name, TDefinition& def, std::string& error,
+                        std::optional<TAnalysisChoices>* analysis)
 {
     if (name.empty()) {
         error = "no file name";
@@ -94,5 +95,6 @@ bool LoadDefinitionFile(const std::string& name, TDefinition& def, std::string& 
         error = why == std::string::npos ? "cannot be read" : store.LoadError.substr(why);
         return false;
     }
+    if (analysis && HasAnalysisChoices(store)) *analysis = ReadAnalysisChoices(store);
     return ReadDefinition(store, def, error);
 }

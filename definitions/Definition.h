@@ -1,9 +1,11 @@
 #pragma once
 // A ".ald" definition read into its rows without any widget: the one reader
 // behind the definition grid and the command-line tools.
+#include "definitions/Analysis.h"
 #include "definitions/Persist.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,4 +38,6 @@ bool ReadDefinition(const TLxPersist& store, TDefinition& def, std::string& erro
 
 // Reads the file `name` (never a dialog). False with `error` set when it
 // cannot be read or is refused.
-bool LoadDefinitionFile(const std::string& name, TDefinition& def, std::string& error);
+// With `analysis`, the Log Analysis page's choices too, when it has any.
+bool LoadDefinitionFile(const std::string& name, TDefinition& def, std::string& error,
+                        std::optional<TAnalysisChoices>* analysis = nullptr);

@@ -84,6 +84,8 @@ void TfrmMain::ImportAdx1Click()
             sgAldl->SetCells(c, k, c < static_cast<int>(row.size()) ? row[static_cast<std::size_t>(c)] : std::string());
         }
     sgAldl->SetInfo(imp.Def.Info);
+    if (imp.HasAnalysis) WriteAnalysisChoices(sgAldl->Store(), imp.Analysis);
+    analysisWords_.clear(); // the Log Analysis page reads the new choices
     ShowInfo();
     SaveInfo(); // unsaved: the close question asks before it is lost
     SetUpDisplays();

@@ -1,6 +1,7 @@
 #include "ui/LogAnalysis.h"
 
 #include "decode/WordDecode.h"
+#include "definitions/Analysis.h"
 #include "definitions/Dialogs.h"
 #include "definitions/QtText.h"
 #include "link/FrameSource.h"
@@ -31,7 +32,6 @@
 
 namespace {
 
-const char* const Section = "[ANALYSIS]";
 const QColor kSeries[4] = {QColor(255, 255, 0), QColor(255, 0, 255), QColor(0, 255, 255), QColor(255, 64, 64)};
 
 // Outlines the cell of the frame shown last.
@@ -423,30 +423,29 @@ void TLxLogAnalysis::SetDefinition(const TAldl& aldl, TLxPersist& store)
     fill(cbX, false);
     fill(cbY, false);
     fill(cbZ, false);
-    const std::vector<std::string> ids = SplitList(store.ReadString(Section, "Overview", ""));
+    const TAnalysisChoices saved = ReadAnalysisChoices(store);
+    const std::vector<std::string>& ids = saved.Overview;
     for (int i = 0; i < 4; ++i)
         if (static_cast<std::size_t>(i) < ids.size()) select(cbWords[i], ids[static_cast<std::size_t>(i)]);
     // Without saved choices: block learn over engine speed and MAP when there are such words.
-    auto pick = [&](QComboBox* c, const char* key, const char* fallback, QLineEdit* breaks, const char* breaksKey) {
-        const std::string saved = store.ReadString(Section, key, "");
-        if (!select(c, saved.empty() ? fallback : saved) && c->count() > 0) c->setCurrentIndex(0);
-        const std::string text = store.ReadString(Section, breaksKey ? breaksKey : "", "");
+    auto pick = [&](QComboBox* c, const std::string& id, const char* fallback, QLineEdit* breaks, const std::string& text) {
+        if (!select(c, id.empty() ? fallback : id) && c->count() > 0) c->setCurrentIndex(0);
         if (!breaks) return;
         if (!text.empty()) breaks->setText(Latin1(text));
         else if (WordOf(c) >= 0) breaks->setText(Latin1(BreakpointsText(DefaultAxis(aldl, WordOf(c)))));
         else breaks->clear();
     };
-    pick(cbX, "X", "RPM", txtXBreaks, "XBreaks");
-    pick(cbY, "Y", "MAP", txtYBreaks, "YBreaks");
-    pick(cbZ, "Z", "BLM", nullptr, nullptr);
+    pick(cbX, saved.X, "RPM", txtXBreaks, saved.XBreaks);
+    pick(cbY, saved.Y, "MAP", txtYBreaks, saved.YBreaks);
+    pick(cbZ, saved.Z, "BLM", nullptr, "");
     if (ids.empty()) // first time: the table's own words
         for (int i = 0; i < 3; ++i) cbWords[i]->setCurrentIndex(cbWords[i]->findData(WordOf(i == 0 ? cbX : i == 1 ? cbY : cbZ)));
     CellStat stat = CellStat::Mean;
-    ParseCellStat(store.ReadString(Section, "Stat", "mean"), stat);
+    ParseCellStat(saved.Stat, stat);
     cbStat->setCurrentIndex(static_cast<int>(stat));
-    spMinHits->setValue(std::max(1, StrToIntDef(store.ReadString(Section, "MinHits", "1"), 1)));
-    txtCentre->setText(Latin1(store.ReadString(Section, "Centre", "128")));
-    txtWhere->setText(Latin1(store.ReadString(Section, "Where", "")));
+    spMinHits->setValue(std::max(1, StrToIntDef(saved.MinHits, 1)));
+    txtCentre->setText(Latin1(saved.Centre));
+    txtWhere->setText(Latin1(saved.Where));
     OverviewWordsChanged();
     if (aldl.Count() > 0) {
         std::string error;
@@ -491,20 +490,20 @@ void TLxLogAnalysis::SaveChoices()
 
 void TLxLogAnalysis::StoreChoices()
 {
-    if (!store_ || !aldl_ || (!touched_ && store_->ReadString(Section, "Overview", "").empty())) return;
-    std::vector<std::string> ids;
-    for (auto* c : cbWords) ids.push_back(WordOf(c) >= 0 ? aldl_->Items(WordOf(c)).ID : std::string("-"));
-    store_->WriteString(Section, "Overview", JoinCommaText(ids));
-    auto id = [&](QComboBox* c) { return WordOf(c) >= 0 ? aldl_->Items(WordOf(c)).ID : std::string(); };
-    store_->WriteString(Section, "X", id(cbX));
-    store_->WriteString(Section, "XBreaks", Latin1Of(txtXBreaks->text()));
-    store_->WriteString(Section, "Y", id(cbY));
-    store_->WriteString(Section, "YBreaks", Latin1Of(txtYBreaks->text()));
-    store_->WriteString(Section, "Z", id(cbZ));
-    store_->WriteString(Section, "Stat", CellStatName(static_cast<CellStat>(cbStat->currentIndex())));
-    store_->WriteString(Section, "MinHits", std::to_string(spMinHits->value()));
-    store_->WriteString(Section, "Centre", Latin1Of(txtCentre->text()));
-    store_->WriteString(Section, "Where", Latin1Of(txtWhere->text()));
+    if (!store_ || !aldl_ || (!touched_ && !HasAnalysisChoices(*store_))) return;
+    TAnalysisChoices c;
+    for (auto* w : cbWords) c.Overview.push_back(WordOf(w) >= 0 ? aldl_->Items(WordOf(w)).ID : std::string("-"));
+    auto id = [&](QComboBox* w) { return WordOf(w) >= 0 ? aldl_->Items(WordOf(w)).ID : std::string(); };
+    c.X = id(cbX);
+    c.XBreaks = Latin1Of(txtXBreaks->text());
+    c.Y = id(cbY);
+    c.YBreaks = Latin1Of(txtYBreaks->text());
+    c.Z = id(cbZ);
+    c.Stat = CellStatName(static_cast<CellStat>(cbStat->currentIndex()));
+    c.MinHits = std::to_string(spMinHits->value());
+    c.Centre = Latin1Of(txtCentre->text());
+    c.Where = Latin1Of(txtWhere->text());
+    WriteAnalysisChoices(*store_, c);
 }
 
 bool TLxLogAnalysis::Apply()

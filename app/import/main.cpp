@@ -43,7 +43,7 @@ int Import(const std::string& in, std::string out)
     TAdxImport imp;
     std::string error;
     if (!ImportAdxFile(in, imp, error)) return Fail(in, error + "; nothing was written");
-    if (int rc = Write(in, out, DefinitionText(imp.Def))) return rc;
+    if (int rc = Write(in, out, DefinitionText(imp.Def, imp.HasAnalysis ? &imp.Analysis : nullptr))) return rc;
     const std::string reportName = out + ".import.txt";
     const std::string report = imp.ReportText(in);
     if (report.empty()) {
@@ -65,9 +65,10 @@ int Export(const std::string& in, std::string out)
     if (out.empty()) out = WithExtension(in, ".adx");
     TDefinition def;
     std::string error;
-    if (!LoadDefinitionFile(in, def, error)) return Fail(in, error + "; nothing was written");
+    std::optional<TAnalysisChoices> cells;
+    if (!LoadDefinitionFile(in, def, error, &cells)) return Fail(in, error + "; nothing was written");
     std::vector<std::string> notes;
-    const std::string text = ExportAdx(def, notes);
+    const std::string text = ExportAdx(def, notes, cells ? &*cells : nullptr);
     for (const auto& n : notes) std::fprintf(stderr, "diduvuve-import: %s: %s\n", in.c_str(), n.c_str());
     return Write(in, out, text);
 }

@@ -9,6 +9,8 @@
 #include <pugixml.hpp>
 
 #include <chrono>
+#include <cmath>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -55,7 +57,10 @@ std::vector<std::string> TestFiles()
 }
 
 // Every imported value decodes each raw value to the number text of the
-// file's own equation; every flag word gives the bitmask's own text.
+// file's own equation (in double precision, as an expression computes it,
+// signed and through its lookup table when the file says so); a value
+// computed from others does so over frames of varied bytes; every flag word
+// gives the bitmask's own text.
 void CheckDecodes(const std::string& file)
 {
     SCOPED_TRACE(file);
@@ -68,14 +73,20 @@ void CheckDecodes(const std::string& file)
         items.push_back(n); // a self-closed root is followed by its objects
         for (auto c : n.children()) items.push_back(c);
     }
+    auto byHash = [&](const char* hash) {
+        for (auto n : items)
+            if (std::stoul(n.attribute("idhash").as_string("0"), nullptr, 16) == std::stoul(hash, nullptr, 16)) return n;
+        return pugi::xml_node();
+    };
+    TAldl all;
+    for (const auto& row : def.Words) all.Add(row);
+    EXPECT_TRUE(all.CompileExpressions().empty());
     int checked = 0;
-    for (const auto& row : def.Words) {
-        TAldl aldl;
-        aldl.Add(row);
-        const TDisplay& d = aldl.Items(0);
+    for (int w = 0; w < all.Count(); ++w) {
+        const TDisplay& d = all.Items(w);
         SCOPED_TRACE(d.Name);
         if (d.Name.ends_with(" (raw)")) {
-            EXPECT_TRUE(d.Factor == 1 && d.Offset == 0);
+            EXPECT_TRUE(d.Factor == 1 && d.Offset == 0 && !d.Computed);
             continue;
         }
         pugi::xml_node item;
@@ -86,25 +97,76 @@ void CheckDecodes(const std::string& file)
         FrameBuffer frame{};
         TFrameResult res;
         int wrong = 0;
+        auto expect = [&](const std::string& got, const std::string& want, long r) {
+            if (got != want && ++wrong == 1) ADD_FAILURE() << "raw " << r << ": " << got << " != " << want;
+        };
         if (d.Display == DisplayKind::Flag) {
             const auto operand = std::stoul(item.child_value("operand"), nullptr, 16);
             const auto result = std::stoul(*item.child_value("result") ? item.child_value("result") : "0", nullptr, 16);
             for (int b = 0; b < 256; ++b) {
                 frame[static_cast<std::size_t>(d.StartByte - 1)] = static_cast<std::uint8_t>(b);
-                DecodeWords(aldl, frame, res);
-                const char* want = (b & operand) == result ? item.child_value("truestring") : item.child_value("falsestring");
-                wrong += res.Words[0].Text != want;
+                DecodeWords(all, frame, res);
+                expect(res.Words[static_cast<std::size_t>(w)].Text,
+                       (b & operand) == result ? item.child_value("truestring") : item.child_value("falsestring"), b);
             }
         } else {
+            auto math = item.child("MATH");
             TAdxEquation eq;
             std::string error;
-            ASSERT_TRUE(eq.Parse(item.child("MATH").attribute("equation").value(), error)) << error;
-            for (std::int32_t r = 0; r < (1 << d.Bits); ++r) {
-                frame[static_cast<std::size_t>(d.StartByte - 1)] = static_cast<std::uint8_t>(r);
-                if (d.Bits == 16) frame[static_cast<std::size_t>(d.StartByte - 2)] = static_cast<std::uint8_t>(r >> 8);
+            ASSERT_TRUE(eq.Parse(math.attribute("equation").value(), error)) << error;
+            std::vector<std::pair<double, double>> table;
+            if (auto t = byHash(math.attribute("lookupidhash").as_string("0")); math.attribute("lookupidhash"))
+                for (auto e : t.children("tableentry"))
+                    table.emplace_back(e.attribute("input").as_double(), e.attribute("output").as_double());
+            // Each variable's value: the raw value, or the decoded value of the linked word.
+            std::vector<std::function<double(long)>> var;
+            for (const auto& name : eq.Variables())
+                for (auto v : math.children("VAR"))
+                    if (name == v.attribute("varID").value()) {
+                        if (std::string(v.attribute("type").value()) != "link") {
+                            const std::string flags = item.child_value("flags");
+                            const bool sign = !flags.empty() && (std::stoul(flags, nullptr, 16) & 1);
+                            var.push_back([&d, sign](long r) { return sign && r >> (d.Bits - 1) ? r - (1L << d.Bits) : r; });
+                            continue;
+                        }
+                        const std::string id = byHash(v.attribute("linkIDHash").value()).attribute("id").value();
+                        int k = 0;
+                        while (k < all.Count() && all.Items(k).ID != id) ++k;
+                        ASSERT_LT(k, all.Count());
+                        var.push_back([&res, k](long) { return static_cast<double>(res.Words[static_cast<std::size_t>(k)].Value); });
+                    }
+            const bool derived = d.Computed && d.Expression.find('{') != std::string::npos;
+            TAldl one; // a word on its own decodes 65,536 frames quickly
+            one.Add(def.Words[static_cast<std::size_t>(w)]);
+            one.CompileExpressions();
+            const TAldl& aldl = derived ? all : one;
+            const std::size_t at = derived ? static_cast<std::size_t>(w) : 0;
+            const long count = derived ? 4096 : 1L << d.Bits;
+            std::uint32_t seed = 1;
+            for (long r = 0; r < count; ++r) {
+                if (derived)
+                    for (auto& b : frame) b = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+                else {
+                    frame[static_cast<std::size_t>(d.StartByte - 1)] = static_cast<std::uint8_t>(r);
+                    if (d.Bits == 16) frame[static_cast<std::size_t>(d.StartByte - 2)] = static_cast<std::uint8_t>(r >> 8);
+                }
                 DecodeWords(aldl, frame, res);
-                if (res.Words[0].Text != NumberToText(eq.Eval(r)) && ++wrong == 1)
-                    ADD_FAILURE() << "raw " << r << ": " << res.Words[0].Text << " != " << NumberToText(eq.Eval(r));
+                const long raw = res.Words[at].Raw;
+                std::vector<double> x;
+                for (auto& f : var) x.push_back(f(raw));
+                double want = eq.Eval(x);
+                if (!table.empty())
+                    want = want <= table.front().first  ? table.front().second
+                           : want >= table.back().first ? table.back().second
+                                                        : [&] {
+                                                              std::size_t k = 1;
+                                                              while (table[k].first <= want) ++k;
+                                                              const auto [x0, y0] = table[k - 1];
+                                                              const auto [x1, y1] = table[k];
+                                                              return y0 + (y1 - y0) * (want - x0) / (x1 - x0);
+                                                          }();
+                const std::string wantText = d.Computed && !std::isfinite(want) ? "" : NumberToText(want);
+                expect(res.Words[at].Text, d.Computed ? wantText : NumberToText(eq.Eval(raw)), r);
             }
         }
         EXPECT_EQ(wrong, 0);
@@ -127,7 +189,9 @@ TEST(Adx, ImportExportImportKeepsRowsAndHeader)
         SCOPED_TRACE(f);
         const TAdxImport first = Import(Slurp(f), f);
         std::vector<std::string> notes;
-        const TAdxImport again = Import(ExportAdx(first.Def, notes), "again.adx");
+        const TAdxImport again = Import(ExportAdx(first.Def, notes, first.HasAnalysis ? &first.Analysis : nullptr), "again.adx");
+        EXPECT_EQ(again.HasAnalysis, first.HasAnalysis);
+        EXPECT_EQ(AnalysisText(again.Analysis), AnalysisText(first.Analysis));
         EXPECT_TRUE(notes.empty());
         EXPECT_EQ(again.Def.Info, first.Def.Info);
         EXPECT_EQ(again.Def.Header, first.Def.Header);
@@ -156,21 +220,31 @@ TEST(Adx, MappingOfEachElement)
                                "(User defined)", "rpm", "1", "0", "", ""}));
     EXPECT_EQ(row("CLT"), (Row{"Coolant \xB0" "C", "CLT", "3", "8", "-5", "110", "Value", "", "", "200", "-40",
                                "(User defined)", "Degrees C", "0.75", "-40", "", ""}));
-    EXPECT_EQ(row("AFR")[colName], "Target AFR (raw)");
+    // Reciprocal, lookup table, derived and signed values as expressions.
+    EXPECT_EQ(row("AFR")[colFormula], "=6553.600000 / X + 0.000000");
+    EXPECT_EQ(row("MAT")[colFormula], "=table(X, 1,200, 250,-40)");
+    EXPECT_EQ(row("NV")[colFormula], "={RPM}/{TPS}");
+    EXPECT_EQ(row("SPK")[colFormula], "=signed(X,16)*0.351565");
     EXPECT_EQ(row("CL")[colStart] + " " + row("CL")[colFlags], "16.0 Open,Closed");
     EXPECT_EQ(row("6Cyl")[colStart] + " " + row("6Cyl")[colBits] + " " + row("6Cyl")[colFlags],
               "16.4 2 ,,Selected,\"\"");
     EXPECT_EQ(row("NOT")[colFlags], "Off,On"); // true when the bit is clear
     EXPECT_EQ(row("GAP")[colBits], "4");
-    // Lookup, reciprocal, derived, signed, low byte first, beyond the packet, unreadable.
-    EXPECT_EQ(imp.Raw, 7);
+    // Low byte first, derived from it, beyond the packet, unreadable.
+    EXPECT_EQ(imp.Raw, 4);
     EXPECT_EQ(imp.Skipped, 3); // beyond the frame, another packet, OR
     const std::string report = imp.ReportText("mixed.adx");
-    for (const char* s : {"is signed", "low byte first", "lookup table \"Air curve\"", "computed from other values",
-                          "not linear", "beyond the 20-byte packet", "Mode 3 reply", "not adjacent", "with OR",
+    for (const char* s : {"low byte first", "reads \"Little end (raw)\"", "\"^\" is not arithmetic", "beyond the 20-byte packet", "Mode 3 reply", "not adjacent", "with OR",
                           "Histogram", "F4 56 08 + checksum (mode 8)", "(1) are read"})
         EXPECT_NE(report.find(s), std::string::npos) << s;
     EXPECT_TRUE(imp.Warnings.empty());
+    // The first histogram that reads imported values is the cell table; its breakpoints by index.
+    const TAnalysisChoices& a = imp.Analysis;
+    EXPECT_TRUE(imp.HasAnalysis);
+    EXPECT_EQ(a.X + ":" + a.XBreaks + ";" + a.Y + ":" + a.YBreaks + ";" + a.Z + " " + a.Centre,
+              "TPS:20,60.5;RPM:400,800;CLT 80");
+    for (const char* s : {"not one imported value): \"BLM table\"", "one cell table): \"Second\""})
+        EXPECT_NE(report.find(s), std::string::npos) << s;
 }
 
 TEST(Adx, UntidyAndForeignFiles)

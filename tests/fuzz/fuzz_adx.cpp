@@ -1,6 +1,6 @@
 // An ADX file as diduvuve-import and the window read it: imported, written
-// back as ADX and imported again, which gives the same rows and header;
-// the definition text reads back with as many words.
+// back as ADX and imported again, which gives the same rows, header and
+// cell table; the definition text reads back with as many words.
 #include "definitions/Adx.h"
 #include "definitions/Persist.h"
 #include "tests/fuzz/FuzzCheck.h"
@@ -20,7 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::vector<std::string> notes;
     TAdxImport again;
-    FUZZ_CHECK(ImportAdx(ExportAdx(first.Def, notes), "again.adx", again, error));
+    FUZZ_CHECK(ImportAdx(ExportAdx(first.Def, notes, first.HasAnalysis ? &first.Analysis : nullptr), "again.adx",
+                         again, error));
+    FUZZ_CHECK(again.HasAnalysis == first.HasAnalysis);
+    FUZZ_CHECK(AnalysisText(again.Analysis) == AnalysisText(first.Analysis));
     FUZZ_CHECK(notes.empty());
     FUZZ_CHECK(again.Def.Info == first.Def.Info);
     FUZZ_CHECK(again.Def.Header == first.Def.Header);

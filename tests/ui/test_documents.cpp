@@ -5,6 +5,7 @@
 #include "tests/support/ScriptedDialogs.h"
 #include "ui/Application.h"
 #include "ui/Companions.h"
+#include "ui/LogAnalysis.h"
 #include "ui/Main.h"
 #include "ui/QtDialogs.h"
 
@@ -94,13 +95,17 @@ private slots:
         w->ImportAdx1Click();
         QCOMPARE(w->txtRequest->text(), QString("F4 57 01 00"));
         QVERIFY(w->chkEcho->isChecked());
-        QCOMPARE(w->Aldl.Count(), 18);
+        QCOMPARE(w->Aldl.Count(), 19);
         QVERIFY(w->sgAldl->Modified() && w->sgAldl->FileName().empty());
-        QVERIFY(dialogs->Messages().back().find("7 imported raw") != std::string::npos);
+        QVERIFY(dialogs->Messages().back().find("4 imported raw") != std::string::npos);
+        // The file's histogram is the Log Analysis page's cell table.
+        w->tabMain->setCurrentWidget(w->pnlAnalysis);
+        QCOMPARE(w->pnlAnalysis->txtXBreaks->text(), QString("20,60.5"));
+        QCOMPARE(w->pnlAnalysis->cbZ->currentText(), QString("Coolant \u00B0C (CLT)"));
         // The next import asks about this unsaved one first; Cancel keeps it.
         dialogs->QueueAnswer(MsgAnswer::Cancel);
         w->ImportAdx1Click();
-        QCOMPARE(w->Aldl.Count(), 18);
+        QCOMPARE(w->Aldl.Count(), 19);
         // Not an ADX file: a message, and the document stays.
         const QString bad = tmp->filePath("bad.adx");
         QFile f(bad);
@@ -111,7 +116,7 @@ private slots:
         dialogs->QueueFile(bad.toStdString());
         w->ImportAdx1Click();
         QVERIFY(dialogs->Messages().back().find("not an ADX definition") != std::string::npos);
-        QCOMPARE(w->Aldl.Count(), 18);
+        QCOMPARE(w->Aldl.Count(), 19);
         dialogs->QueueAnswer(MsgAnswer::No);
         w->close();
     }
