@@ -402,7 +402,8 @@ TLinkSettings LinkFromConnect(const std::vector<TStep>& steps, std::vector<std::
     auto silencing = [&](std::size_t k) {
         if (k >= steps.size() || !Named(steps[k].Node, "ADXCSENDCOMMAND")) return false;
         auto b = ByteString(Child(steps[k].Node, "bytestring"));
-        return b && b->size() >= 3 && (*b)[2] == 8;
+        const std::size_t least = steps[k].Node.child("SNDCMDCHECKSUM") ? 3 : 4; // id, length, mode
+        return b && b->size() >= least && (*b)[2] == 8;
     };
     for (std::size_t k = 0; k < steps.size(); ++k) {
         const auto& n = steps[k].Node;
@@ -441,7 +442,7 @@ TLinkSettings LinkFromConnect(const std::vector<TStep>& steps, std::vector<std::
     // not taken for a failed link.
     s.SkipForeign = !requests.empty();
     s.Present = quiet || !requests.empty();
-    return s;
+    return s.Present ? s : TLinkSettings{};
 }
 
 std::string HistogramText(const pugi::xml_node& n, const TObjects& objs)
