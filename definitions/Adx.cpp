@@ -4,6 +4,7 @@
 #include "decode/Expression.h"
 #include "decode/Hex.h"
 #include "definitions/AdxMath.h"
+#include "definitions/Persist.h"
 
 #include <pugixml.hpp>
 
@@ -360,6 +361,90 @@ std::string StepText(const pugi::xml_node& s)
     return Quoted(Title(s));
 }
 
+// The steps of the connect macro with how often each runs: a repeated node
+// or inner macro repeats its steps; the outer macro's own count is retries.
+struct TStep {
+    pugi::xml_node Node;
+    int Times;
+};
+
+void ConnectSteps(const TObjects& objs, const pugi::xml_node& n, int depth, int times, std::vector<TStep>& out)
+{
+    if (!Named(n, "ADXMACRO")) {
+        out.push_back({n, times});
+        return;
+    }
+    if (depth > kMacroDepth || out.size() > 1000) return;
+    auto count = [](const pugi::xml_node& x) {
+        return static_cast<int>(std::clamp<std::uint32_t>(Number(CellText(x.attribute("repeatcount").value()), false).value_or(1), 1, 100));
+    };
+    const int self = depth == 0 ? 1 : count(n);
+    for (auto node : n.children("NODE")) {
+        auto it = objs.ById.find(CellText(node.attribute("commandID").value()));
+        if (it != objs.ById.end()) ConnectSteps(objs, it->second, depth + 1, std::min(times * self * count(node), 100), out);
+    }
+}
+
+int Ms(const pugi::xml_node& n, const char* child, int hi)
+{
+    return static_cast<int>(std::min<std::uint32_t>(Number(Child(n, child), false).value_or(0), static_cast<std::uint32_t>(hi)));
+}
+
+// The link settings a connect macro stands for; its steps that have none
+// are listed in `notes`.
+TLinkSettings LinkFromConnect(const std::vector<TStep>& steps, std::vector<std::string>& notes)
+{
+    TLinkSettings s;
+    s.QuietWait = 0; // a macro without a silence wait sends at once
+    std::vector<std::string> requests;
+    int repeat = 0;
+    bool quiet = false;
+    auto silencing = [&](std::size_t k) {
+        if (k >= steps.size() || !Named(steps[k].Node, "ADXCSENDCOMMAND")) return false;
+        auto b = ByteString(Child(steps[k].Node, "bytestring"));
+        const std::size_t least = steps[k].Node.child("SNDCMDCHECKSUM") ? 3 : 4; // id, length, mode
+        return b && b->size() >= least && (*b)[2] == 8;
+    };
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        const auto& n = steps[k].Node;
+        const std::string what = StepText(n) + (steps[k].Times > 1 ? " " + std::to_string(steps[k].Times) + " times" : "");
+        if (Named(n, "ADXCLISTENSILENCE") && Ms(n, "silencelen", 5000) > 0 && !quiet) {
+            quiet = true;
+            s.QuietWait = Ms(n, "silencelen", 5000);
+            s.QuietTimeout = std::max(s.QuietWait, Ms(n, "totaltimeout", 30000));
+        } else if (Named(n, "ADXCLISTENSILENCE") && Ms(n, "silencelen", 1) == 0 && (silencing(k - 1) || silencing(k + 1))) {
+            s.SilenceGap = Ms(n, "totaltimeout", 2000); // a pause between silencing sends
+        } else if (silencing(k)) {
+            auto b = *ByteString(Child(n, "bytestring"));
+            if (!n.child("SNDCMDCHECKSUM")) {
+                unsigned sum = 0; // a frame and its checksum add up to 0
+                for (std::uint8_t x : b) sum += x;
+                if (sum & 0xFF) {
+                    notes.push_back("Connect step not imported (its checksum is wrong): " + what);
+                    continue;
+                }
+                b.pop_back();
+            }
+            if (b.size() > 127) { // longer than any frame
+                notes.push_back("Connect step not imported (longer than a frame): " + what);
+                continue;
+            }
+            const std::string text = HexBytes(b, " ");
+            if (std::find(requests.begin(), requests.end(), text) == requests.end()) requests.push_back(text);
+            repeat = std::max(repeat, steps[k].Times);
+        } else
+            notes.push_back("Connect step not imported (no link setting holds it): " + what);
+    }
+    for (const auto& r : requests) s.Silence += (s.Silence.empty() ? "" : ", ") + r;
+    if (repeat) s.SilenceRepeat = std::min(repeat, 20);
+    else s.SilenceGap = TLinkSettings::DefaultGap; // paused for nothing imported
+    // A bus that needs silencing has other talkers: their frames are skipped,
+    // not taken for a failed link.
+    s.SkipForeign = !requests.empty();
+    s.Present = quiet || !requests.empty();
+    return s.Present ? s : TLinkSettings{};
+}
+
 std::string HistogramText(const pugi::xml_node& n, const TObjects& objs)
 {
     auto axis = [&](const char* c) {
@@ -551,11 +636,9 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
 
     if (header)
         if (auto it = objs.ById.find(Child(header, "connectcmd")); it != objs.ById.end()) {
-            std::vector<pugi::xml_node> connect;
-            MacroSteps(objs, it->second, 0, connect);
-            std::string t;
-            for (auto s : connect) t += (t.empty() ? "" : "; ") + StepText(s);
-            res.Notes.push_back("Connect sequence not imported (no link settings yet): " + t);
+            std::vector<TStep> connect;
+            ConnectSteps(objs, it->second, 0, 1, connect);
+            res.Link = LinkFromConnect(connect, res.Notes);
         }
 
     TDefinition& def = res.Def;
@@ -982,7 +1065,8 @@ std::optional<TAdxMath> AdxMathFor(const std::string& formula, int bits)
 
 } // namespace
 
-std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes, const TAnalysisChoices* analysis)
+std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes, const TAnalysisChoices* analysis,
+                      const TLinkSettings* link)
 {
     pugi::xml_document doc;
     auto root = doc.append_child("ADXFORMAT");
@@ -1094,6 +1178,50 @@ std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes, c
         macro.remove_child(macro.first_child());
     }
 
+    // The link settings as the connect macro: the silence wait, then each
+    // silencing request repeated with its pause.
+    if (link && link->Present) {
+        if (link->Renew || !link->Resume.empty())
+            notes.push_back("The link settings' Renew and Resume have no place in an ADX file");
+        Text(header, "connectcmd", "linkconnect");
+        std::vector<std::string> nodes;
+        if (link->QuietWait > 0) {
+            auto quiet = Object(root, "ADXCLISTENSILENCE", "linkquiet", "Listen for Silence", serial);
+            Text(quiet, "silencelen", std::to_string(link->QuietWait));
+            Text(quiet, "totaltimeout", std::to_string(link->QuietTimeout));
+            nodes.push_back("linkquiet");
+        }
+        const auto requests = LinkRequests(link->Silence);
+        if (!requests.empty()) {
+            auto pause = Object(root, "ADXCLISTENSILENCE", "linkpause", "Pause", serial);
+            Text(pause, "silencelen", "0");
+            Text(pause, "totaltimeout", std::to_string(link->SilenceGap));
+        }
+        for (std::size_t k = 0; k < requests.size(); ++k) {
+            const std::string id = "linksilence" + std::to_string(k + 1);
+            auto cmd = Object(root, "ADXCSENDCOMMAND", id, "Silence " + std::to_string(k + 1), serial);
+            cmd.append_child("SNDCMDCHECKSUM").append_attribute("type") = "2";
+            auto b = cmd.append_child("bytestring");
+            b.append_attribute("size") = ("0x" + ByteToHex(static_cast<int>(requests[k].size()))).c_str();
+            b.text() = HexBytes(requests[k], "").c_str();
+            auto rep = Object(root, "ADXMACRO", id + "x", "Silence " + std::to_string(k + 1) + " repeated", serial);
+            rep.append_attribute("repeatcount") = std::to_string(link->SilenceRepeat).c_str();
+            for (const std::string& c : {id, std::string("linkpause")}) {
+                auto node = rep.append_child("NODE");
+                node.append_attribute("commandID") = c.c_str();
+                node.append_attribute("repeatcount") = "1";
+            }
+            nodes.push_back(id + "x");
+        }
+        auto connect = Object(root, "ADXMACRO", "linkconnect", "Connect", serial);
+        connect.append_attribute("repeatcount") = "1";
+        for (const auto& c : nodes) {
+            auto node = connect.append_child("NODE");
+            node.append_attribute("commandID") = c.c_str();
+            node.append_attribute("repeatcount") = "1";
+        }
+    }
+
     // Items and then their tables take the next hashes in turn.
     const std::uint32_t firstItem = 0x44560000u + serial + 1;
     std::vector<const TItem*> tables;
@@ -1193,7 +1321,7 @@ std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes, c
     return w.text;
 }
 
-std::string DefinitionText(const TDefinition& def, const TAnalysisChoices* analysis)
+std::string DefinitionText(const TDefinition& def, const TAnalysisChoices* analysis, const TLinkSettings* link)
 {
     auto rowText = [](const std::vector<std::string>& cells) {
         std::vector<std::string> f(cells);
@@ -1208,6 +1336,12 @@ std::string DefinitionText(const TDefinition& def, const TAnalysisChoices* analy
     for (std::size_t k = 0; k < def.Words.size(); ++k)
         text += "W" + std::to_string(k + 1) + "=" + rowText(def.Words[k]) + "\r\n";
     if (analysis) text += "\r\n" + AnalysisText(*analysis);
+    if (link && link->Present) {
+        TLxPersist store;
+        WriteLinkSettings(store, *link);
+        text += "\r\n";
+        for (const auto& l : store.Lines) text += l + "\r\n";
+    }
     return text;
 }
 

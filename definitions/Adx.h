@@ -3,6 +3,7 @@
 // and written back from one. No Qt: the window and diduvuve-import share it.
 #include "definitions/Analysis.h"
 #include "definitions/Definition.h"
+#include "link/LinkSettings.h"
 
 #include <cstddef>
 #include <string>
@@ -14,6 +15,8 @@ struct TAdxImport {
     // The file's first histogram as the Log Analysis page's cell table.
     bool HasAnalysis = false;
     TAnalysisChoices Analysis;
+    // The connect macro as the [LINK] section (Present when it had one).
+    TLinkSettings Link;
     // Said first: the file is for another bus, or damaged but partly read.
     std::vector<std::string> Warnings;
     // One line per item imported raw or left out, and per part of the file
@@ -37,13 +40,15 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
 bool ImportAdxFile(const std::string& path, TAdxImport& out, std::string& error);
 
 // The ADX text of a definition, with the Log Analysis page's cell table as
-// a histogram when given; what it cannot express is listed in `notes`.
+// a histogram, and the link settings as the connect macro, when given; what
+// it cannot express is listed in `notes`.
 std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes,
-                      const TAnalysisChoices* analysis = nullptr);
+                      const TAnalysisChoices* analysis = nullptr, const TLinkSettings* link = nullptr);
 
 // The ".ald" text of a definition, as the window saves it, with the Log
-// Analysis page's choices when given.
-std::string DefinitionText(const TDefinition& def, const TAnalysisChoices* analysis = nullptr);
+// Analysis page's choices and the link settings when given.
+std::string DefinitionText(const TDefinition& def, const TAnalysisChoices* analysis = nullptr,
+                           const TLinkSettings* link = nullptr);
 
 // Replaces `path` with `data` only once all of it is on disk; false with
 // `error` set, and nothing left behind, otherwise.

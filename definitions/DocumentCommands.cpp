@@ -85,6 +85,8 @@ void TfrmMain::ImportAdx1Click()
         }
     sgAldl->SetInfo(imp.Def.Info);
     if (imp.HasAnalysis) WriteAnalysisChoices(sgAldl->Store(), imp.Analysis);
+    linkEdit.reset(); // an earlier unsaved document's edit is not this one's
+    WriteLinkSettings(sgAldl->Store(), imp.Link);
     analysisWords_.clear(); // the Log Analysis page reads the new choices
     ShowInfo();
     SaveInfo(); // unsaved: the close question asks before it is lost

@@ -1,5 +1,9 @@
-add_library(link_bus STATIC ${CMAKE_CURRENT_LIST_DIR}/LinkSettings.cpp ${CMAKE_CURRENT_LIST_DIR}/BusLink.cpp)
-target_link_libraries(link_bus PUBLIC link_exchange definitions_core)
+# The [LINK] section alone: the ADX import writes it too.
+add_library(link_settings STATIC ${CMAKE_CURRENT_LIST_DIR}/LinkSettings.cpp)
+target_link_libraries(link_settings PUBLIC definitions_core)
+set_target_properties(link_settings PROPERTIES AUTOMOC OFF)
+add_library(link_bus STATIC ${CMAKE_CURRENT_LIST_DIR}/BusLink.cpp)
+target_link_libraries(link_bus PUBLIC link_exchange link_settings definitions_core)
 set_target_properties(link_bus PROPERTIES AUTOMOC OFF)
 add_library(link_probe STATIC ${CMAKE_CURRENT_LIST_DIR}/Probe.cpp)
 target_link_libraries(link_probe PUBLIC link_bus link_stats)

@@ -43,7 +43,7 @@ int Import(const std::string& in, std::string out)
     TAdxImport imp;
     std::string error;
     if (!ImportAdxFile(in, imp, error)) return Fail(in, error + "; nothing was written");
-    if (int rc = Write(in, out, DefinitionText(imp.Def, imp.HasAnalysis ? &imp.Analysis : nullptr))) return rc;
+    if (int rc = Write(in, out, DefinitionText(imp.Def, imp.HasAnalysis ? &imp.Analysis : nullptr, &imp.Link))) return rc;
     const std::string reportName = out + ".import.txt";
     const std::string report = imp.ReportText(in);
     if (report.empty()) {
@@ -68,7 +68,8 @@ int Export(const std::string& in, std::string out)
     std::optional<TAnalysisChoices> cells;
     if (!LoadDefinitionFile(in, def, error, &cells)) return Fail(in, error + "; nothing was written");
     std::vector<std::string> notes;
-    const std::string text = ExportAdx(def, notes, cells ? &*cells : nullptr);
+    const TLinkSettings link = LoadLinkSettings(in);
+    const std::string text = ExportAdx(def, notes, cells ? &*cells : nullptr, &link);
     for (const auto& n : notes) std::fprintf(stderr, "diduvuve-import: %s: %s\n", in.c_str(), n.c_str());
     return Write(in, out, text);
 }

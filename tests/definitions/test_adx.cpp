@@ -189,7 +189,9 @@ TEST(Adx, ImportExportImportKeepsRowsAndHeader)
         SCOPED_TRACE(f);
         const TAdxImport first = Import(Slurp(f), f);
         std::vector<std::string> notes;
-        const TAdxImport again = Import(ExportAdx(first.Def, notes, first.HasAnalysis ? &first.Analysis : nullptr), "again.adx");
+        const TAdxImport again =
+            Import(ExportAdx(first.Def, notes, first.HasAnalysis ? &first.Analysis : nullptr, &first.Link), "again.adx");
+        EXPECT_EQ(again.Link, first.Link);
         EXPECT_EQ(again.HasAnalysis, first.HasAnalysis);
         EXPECT_EQ(AnalysisText(again.Analysis), AnalysisText(first.Analysis));
         EXPECT_TRUE(notes.empty());
@@ -235,7 +237,7 @@ TEST(Adx, MappingOfEachElement)
     EXPECT_EQ(imp.Skipped, 3); // beyond the frame, another packet, OR
     const std::string report = imp.ReportText("mixed.adx");
     for (const char* s : {"low byte first", "reads \"Little end (raw)\"", "\"^\" is not arithmetic", "beyond the 20-byte packet", "Mode 3 reply", "not adjacent", "with OR",
-                          "Histogram", "F4 56 08 + checksum (mode 8)", "(1) are read"})
+                          "Histogram", "Connect step not imported (no link setting holds it): read reply \"Reply\"", "(1) are read"})
         EXPECT_NE(report.find(s), std::string::npos) << s;
     EXPECT_TRUE(imp.Warnings.empty());
     // The first histogram that reads imported values is the cell table; its breakpoints by index.
@@ -245,6 +247,12 @@ TEST(Adx, MappingOfEachElement)
               "TPS:20,60.5;RPM:400,800;CLT 80");
     for (const char* s : {"not one imported value): \"BLM table\"", "one cell table): \"Second\""})
         EXPECT_NE(report.find(s), std::string::npos) << s;
+    // The connect macro's silence wait, repeated and literal mode 8 sends as the link settings.
+    const TLinkSettings& l = imp.Link;
+    EXPECT_TRUE(l.Present && l.SkipForeign);
+    EXPECT_EQ(l.Silence + " x" + std::to_string(l.SilenceRepeat) + " gap " + std::to_string(l.SilenceGap),
+              "F4 56 08, F0 56 08 x4 gap 15");
+    EXPECT_EQ(std::to_string(l.QuietWait) + "/" + std::to_string(l.QuietTimeout), "50/60");
 }
 
 TEST(Adx, UntidyAndForeignFiles)
