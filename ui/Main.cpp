@@ -32,8 +32,6 @@
 
 const char* const MainTitle = "ALDL 8192 baud Analyser";
 
-namespace {
-
 // The caption with its small picture to the right, drawn at start-up into
 // one image, so no artwork files are needed and the pair never drifts apart.
 QIcon TransportIcon(const QString& caption, const QFont& font, char kind)
@@ -65,11 +63,10 @@ QIcon TransportIcon(const QString& caption, const QFont& font, char kind)
     case 'a': tri(2, 12); p.drawRect(13, 2, 3, 14); break;            // advance
     case 'y': tri(3, 16); break;                                      // play
     case 'r': p.drawEllipse(2, 2, 14, 14); break;                     // record
+    case 'b': p.drawRect(2, 2, 3, 14); tri(16, 6); break;             // back one frame
     }
     return QIcon(pm);
 }
-
-} // namespace
 
 TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
 {

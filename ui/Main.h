@@ -36,6 +36,9 @@ class TLxLogAnalysis;
 class QTimer;
 
 extern const char* const MainTitle; // "ALDL 8192 baud Analyser"
+// A transport caption with its picture (w rewind, s stop, p pause, a advance,
+// b back, y play, r record), drawn into one image.
+QIcon TransportIcon(const QString& caption, const QFont& font, char kind);
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT

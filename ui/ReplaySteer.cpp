@@ -12,8 +12,6 @@
 #include <QEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QPainter>
-#include <QPainterPath>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -24,31 +22,6 @@ namespace {
 
 const char* const ReplaySection = "[REPLAY]";
 constexpr int kPaces[] = {0, 1, 2, 4, 8};
-
-// The caption and a "back" picture, like the other transport buttons.
-QIcon BackIcon(const QString& caption, const QFont& font)
-{
-    const QFontMetrics fm(font);
-    const int tw = fm.horizontalAdvance(caption);
-    QPixmap pm(tw + 4 + 18, 24);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setFont(font);
-    p.setPen(Qt::black);
-    p.drawText(QRect(0, 0, tw, 24), Qt::AlignLeft | Qt::AlignVCenter, caption);
-    p.translate(tw + 4, 3);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 128));
-    p.drawRect(2, 2, 3, 14);
-    QPainterPath path;
-    path.moveTo(16, 2);
-    path.lineTo(6, 9);
-    path.lineTo(16, 16);
-    path.closeSubpath();
-    p.drawPath(path);
-    return QIcon(pm);
-}
 
 // Runs `f` whenever the watched widget is enabled or disabled.
 class EnabledWatch : public QObject {
@@ -74,7 +47,7 @@ void TfrmMain::BuildReplayControls()
     btnBack->setText(QString::fromUtf8("\u21E7f5"));
     btnBack->setToolTip("Back one frame");
     btnBack->setFont(bold);
-    btnBack->setIcon(BackIcon(btnBack->text(), bold));
+    btnBack->setIcon(TransportIcon(btnBack->text(), bold, 'b'));
     btnBack->setToolButtonStyle(Qt::ToolButtonIconOnly);
     btnBack->setAutoRaise(true);
     btnBack->setEnabled(false);
