@@ -4,7 +4,7 @@
 #include "link/LinkSettings.h"
 #include "link/LinkStats.h"
 #include "tests/support/EcmSim.h"
-#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/Main.h"
 #include "ui/StatusBar.h"
 
@@ -16,13 +16,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <memory>
 
 class TestLinkWindow : public QObject {
     Q_OBJECT
+    std::unique_ptr<WindowFixture> fx;
     ScriptedDialogs* dialogs = nullptr;
     TfrmMain* w = nullptr;
-    QTemporaryDir* tmp = nullptr;
-    QString oldDir;
 
     void LiveFor(int ms)
     {
@@ -34,25 +34,20 @@ class TestLinkWindow : public QObject {
 private slots:
     void init()
     {
-        tmp = new QTemporaryDir;
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(tmp->path());
-        dialogs = new ScriptedDialogs;
-        w = new TfrmMain;
-        dialogs->QueueFile(EXAMPLES_DIR "/ecmsim.ald");
-        w->Open1Click();
+        fx = std::make_unique<WindowFixture>(EXAMPLES_DIR "/ecmsim.ald");
+        w = fx->w;
+        dialogs = &fx->dialogs;
         w->txtInterval->setText("0");
         w->RawALDLData1Click();
     }
     void cleanup()
     {
         w->sgAldl->Store().SetModified(false);
-        delete w;
-        QDir::setCurrent(oldDir);
-        const auto unexpected = dialogs->unexpected;
-        delete dialogs;
-        delete tmp;
-        QVERIFY2(unexpected.empty(), unexpected.empty() ? "" : unexpected.front().c_str());
+        delete fx->w; // closing may ask something too
+        fx->w = w = nullptr;
+        const std::string unexpected = fx->Unexpected();
+        fx.reset();
+        QVERIFY2(unexpected.empty(), unexpected.c_str());
     }
 
     void settingsFormThenARunThroughTheBodyModulesChatter()
@@ -109,7 +104,7 @@ private slots:
         QVERIFY(w->sgAldl->Modified());
         QVERIFY(!w->comsOpen);
         // Saved with the definition, the rest of the file as it was.
-        const std::string saved = tmp->filePath("car.ald").toStdString();
+        const std::string saved = fx->Tmp("car.ald");
         dialogs->QueueFile(saved);
         w->SaveAs1Click();
         const TLinkSettings s = LoadLinkSettings(saved);

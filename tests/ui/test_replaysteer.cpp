@@ -1,7 +1,7 @@
 // Steering a replay: seeking by the position bar, the pace, Back one frame.
 #include "definitions/Sgrid.h"
 #include "link/LogFile.h"
-#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/Main.h"
 #include "ui/ReplayBar.h"
 
@@ -15,13 +15,13 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
+#include <memory>
 
 class TestReplaySteer : public QObject {
     Q_OBJECT
+    std::unique_ptr<WindowFixture> fx;
     ScriptedDialogs* dialogs = nullptr;
     TfrmMain* w = nullptr;
-    QTemporaryDir* tmp = nullptr;
-    QString oldDir;
     std::string log;
 
     // Lines every `step` ms; the frame counter (byte 19) holds the line number.
@@ -62,24 +62,19 @@ class TestReplaySteer : public QObject {
 private slots:
     void init()
     {
-        tmp = new QTemporaryDir;
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(tmp->path());
-        log = (tmp->path() + "/r.alg").toStdString();
-        dialogs = new ScriptedDialogs;
-        w = new TfrmMain;
-        dialogs->QueueFile(EXAMPLES_DIR "/ecmsim.ald");
-        w->Open1Click();
+        fx = std::make_unique<WindowFixture>(EXAMPLES_DIR "/ecmsim.ald");
+        w = fx->w;
+        dialogs = &fx->dialogs;
+        log = fx->Tmp("r.alg");
         w->txtInterval->setText("0");
     }
     void cleanup()
     {
-        delete w;
-        QDir::setCurrent(oldDir);
-        const auto unexpected = dialogs->unexpected;
-        delete dialogs;
-        delete tmp;
-        QVERIFY2(unexpected.empty(), unexpected.empty() ? "" : unexpected.front().c_str());
+        delete fx->w; // closing may ask something too
+        fx->w = w = nullptr;
+        const std::string unexpected = fx->Unexpected();
+        fx.reset();
+        QVERIFY2(unexpected.empty(), unexpected.c_str());
     }
 
     void seekingAndBackWhilePaused()
