@@ -2,12 +2,10 @@
 // edit, delete and move words, and the unsaved-definition question.
 #include "decode/Aldl.h"
 #include "definitions/Sgrid.h"
-#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/Application.h"
-#include "ui/Companions.h"
 #include "ui/LogAnalysis.h"
 #include "ui/Main.h"
-#include "ui/QtDialogs.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -17,6 +15,8 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -31,42 +31,32 @@ std::string ReadAll(const QString& path)
 
 class TestDocuments : public QObject {
     Q_OBJECT
+    std::unique_ptr<WindowFixture> fx;
     ScriptedDialogs* dialogs = nullptr;
     TfrmMain* w = nullptr;
-    TfrmEditWord* edit = nullptr;
     QTemporaryDir* tmp = nullptr;
-    QString oldDir;
 
-    std::string Copy(const char* example, const char* as)
+    std::string Copy(const char* example, const std::string& as)
     {
-        const QString to = tmp->filePath(as);
-        QFile::copy(QString(EXAMPLES_DIR "/") + example, to);
-        return to.toStdString();
+        const std::string to = fx->Tmp(as);
+        QFile::copy(QString(EXAMPLES_DIR "/") + example, QString::fromStdString(to));
+        return to;
     }
     std::string Title() const { return w->windowTitle().toStdString(); }
 
 private slots:
     void init()
     {
-        tmp = new QTemporaryDir;
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(tmp->path());
-        dialogs = new ScriptedDialogs;
-        w = new TfrmMain;
+        fx = std::make_unique<WindowFixture>("");
+        w = fx->w;
+        dialogs = &fx->dialogs;
+        tmp = &fx->tmp;
         w->show(); // so closing can be seen
-        edit = new TfrmEditWord(w);
-        frmEditWord = edit;
+        fx->AddWordDialog();
     }
     void cleanup()
     {
-        SetModalHook({});
-        frmEditWord = nullptr;
-        delete w;
-        QDir::setCurrent(oldDir);
-        const auto unexpected = dialogs->unexpected;
-        delete dialogs;
-        delete tmp;
-        QVERIFY2(unexpected.empty(), unexpected.empty() ? "" : unexpected.front().c_str());
+        WindowFixture::End(fx);
     }
 
     void openFillsHeaderAndDisplays()
