@@ -2,6 +2,7 @@
 // edit, delete and move words, and the unsaved-definition question.
 #include "decode/Aldl.h"
 #include "definitions/Sgrid.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/WindowFixture.h"
 #include "ui/Application.h"
 #include "ui/LogAnalysis.h"
@@ -12,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -272,6 +274,31 @@ private slots:
         QCOMPARE(dialogs->Messages().back(), error);
         dialogs->QueueAnswer(MsgAnswer::No);
         QVERIFY(w->close());
+    }
+
+    // No temporary file can go beside it (its name would be too long), the
+    // write stops part-way as on a full disk, and the old bytes can't go back.
+    void aSaveInPlaceThatCannotPutTheOldBytesBackSaysTheFileIsDamaged()
+    {
+        const std::string file = Copy("small.ald", std::string(240, 'd') + ".ald");
+        dialogs->QueueFile(file);
+        w->Open1Click();
+        w->txtYear->setText("2003");
+        {
+            FileSizeLimit limit(QFileInfo(QString::fromStdString(file)).size() / 2);
+            w->Save1Click();
+        }
+        QCOMPARE(dialogs->Messages(),
+                 std::vector<std::string>{"I/O error writing " + file +
+                                          ": File too large. The file is damaged and its old content could not be "
+                                          "put back; the unsaved definition is still open here: save it under "
+                                          "another name."});
+        QVERIFY(w->sgAldl->Modified());
+        QCOMPARE(Title(), "ALDL 8192 baud Analyser - " + file);
+        const std::string other = fx->Tmp("other.ald");
+        dialogs->QueueFile(other);
+        w->SaveAs1Click();
+        QVERIFY(ReadAll(QString::fromStdString(other)).find(",2003,") != std::string::npos);
     }
 
     void newKeepsHeaderFieldsAndDisplays()
