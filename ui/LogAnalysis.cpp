@@ -559,7 +559,7 @@ void TLxLogAnalysis::ShowTableAt(int index)
         KeepSheet();
         LoadSheet(index);
     }
-    ListTables();
+    cbTable->setCurrentIndex(shown_); // the list itself stays: this may run inside its own signal
     ShowTable();
 }
 
