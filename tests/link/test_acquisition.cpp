@@ -128,12 +128,7 @@ private slots:
         w->txtInterval->setText("0");
         w->RawALDLData1Click();
     }
-    void cleanup()
-    {
-        const std::string unexpected = fx->Unexpected();
-        fx.reset();
-        QVERIFY2(unexpected.empty(), unexpected.c_str());
-    }
+    void cleanup() { WindowFixture::End(fx); }
 
     void liveRunShowsWhatTheEcmSent()
     {

@@ -87,12 +87,7 @@ private slots:
         w->memRecv->setMaximumBlockCount(0); // keep every line to count them
         w->RawALDLData1Click();
     }
-    void cleanup()
-    {
-        const std::string unexpected = fx->Unexpected();
-        fx.reset();
-        QVERIFY2(unexpected.empty(), unexpected.c_str());
-    }
+    void cleanup() { WindowFixture::End(fx); }
 
     void hangUpThenNewEcmResumesTheSameLog()
     {
