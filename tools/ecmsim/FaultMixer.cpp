@@ -52,14 +52,8 @@ Faults FaultMixer::For(long number) const
         return f;
     }
     f.any = number % o_.faultEvery == 0;
-    f.noEcho = o_.noEcho;
-    f.shortEcho = o_.shortEcho;
-    f.wrongEcho = o_.wrongEcho;
-    f.drop = o_.drop;
-    f.shortBody = o_.shortBody;
-    f.lengthByte = o_.lengthByte;
-    f.garbage = o_.garbage;
-    f.kind = f.any && o_.FixedFaults() ? "fault" : "good";
+    static_cast<FaultSet&>(f) = o_.fixed;
+    f.kind = f.any && o_.fixed.Any() ? "fault" : "good";
     return f;
 }
 

@@ -8,15 +8,8 @@
 #include <vector>
 
 // The faults of one request and its reply.
-struct Faults {
+struct Faults : FaultSet {
     bool any = false;
-    bool noEcho = false;
-    int shortEcho = -1;
-    bool wrongEcho = false;
-    bool drop = false;
-    int shortBody = -1;
-    int lengthByte = -1;
-    int garbage = 0;
     const char* kind = "good"; // the word of the recording
 };
 

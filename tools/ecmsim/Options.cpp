@@ -73,16 +73,16 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& o)
         ->option_text("MS")->check(CliRange(0, 3600000))->group(answers);
 
     const std::string faults = "Faults (on every reply, or only on every K-th with --fault-every K)";
-    app.add_flag("--no-echo", o.noEcho, "do not echo the request")->group(faults);
-    app.add_option("--short-echo", o.shortEcho, "echo only the first N bytes of a request")
+    app.add_flag("--no-echo", o.fixed.noEcho, "do not echo the request")->group(faults);
+    app.add_option("--short-echo", o.fixed.shortEcho, "echo only the first N bytes of a request")
         ->option_text("N")->check(CLI::Range(0L, 1000L))->group(faults);
-    app.add_flag("--wrong-echo", o.wrongEcho, "echo the last byte of a request inverted")->group(faults);
-    app.add_flag("--drop", o.drop, "send no reply")->group(faults);
-    app.add_option("--short", o.shortBody, "send only N bytes after the three header bytes")
+    app.add_flag("--wrong-echo", o.fixed.wrongEcho, "echo the last byte of a request inverted")->group(faults);
+    app.add_flag("--drop", o.fixed.drop, "send no reply")->group(faults);
+    app.add_option("--short", o.fixed.shortBody, "send only N bytes after the three header bytes")
         ->option_text("N")->check(CLI::Range(0L, 1000L))->group(faults);
-    app.add_option("--length-byte", o.lengthByte, "send V (decimal, or 0x.. hex) as the length byte")
+    app.add_option("--length-byte", o.fixed.lengthByte, "send V (decimal, or 0x.. hex) as the length byte")
         ->option_text("V")->check(CLI::Range(0L, 255L))->group(faults);
-    app.add_option("--garbage", o.garbage, "send N random bytes before the reply")
+    app.add_option("--garbage", o.fixed.garbage, "send N random bytes before the reply")
         ->option_text("N")->check(CLI::Range(0L, 100000L))->group(faults);
     app.add_option("--fault-every", o.faultEvery, "apply the faults above only to replies K, 2K, ... (1)")
         ->option_text("K")->check(CLI::Range(1L, 0x7FFFFFFFL))->group(faults);
@@ -127,7 +127,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& o)
         ->option_text("MS")->check(CliRange(0, 3600000))->group(bus);
 
     return CliParse(app, argc, argv, [&o] {
-        if (o.mixPercent >= 0 && (o.FixedFaults() || o.faultEvery != 1))
+        if (o.mixPercent >= 0 && (o.fixed.Any() || o.faultEvery != 1))
             throw CLI::ValidationError("--mix draws its own faults; it does not go with the fixed ones");
         if (o.mixHangup && o.mixPercent < 0) o.mixPercent = 0;
         if (o.com && !o.device.empty())

@@ -6,6 +6,22 @@
 #include <optional>
 #include <string>
 
+// What can go wrong with one reply.
+struct FaultSet {
+    bool noEcho = false;
+    int shortEcho = -1;
+    bool wrongEcho = false;
+    bool drop = false;
+    int shortBody = -1;
+    int lengthByte = -1;
+    int garbage = 0;
+
+    bool Any() const
+    {
+        return noEcho || shortEcho >= 0 || wrongEcho || drop || shortBody >= 0 || lengthByte >= 0 || garbage > 0;
+    }
+};
+
 struct Options {
     int com = 0;
     std::string device;
@@ -16,13 +32,7 @@ struct Options {
     int dataLength = 56;
     std::uint32_t seed = 1;
     double tickMs = 80;
-    bool noEcho = false;
-    int shortEcho = -1;
-    bool wrongEcho = false;
-    bool drop = false;
-    int shortBody = -1;
-    int lengthByte = -1;
-    int garbage = 0;
+    FaultSet fixed; // the fixed faults asked for
     long hangupAfter = 0;
     long faultEvery = 1;
     int mixPercent = -1; // -1: fixed faults; 0..100: mixed ones
@@ -32,11 +42,6 @@ struct Options {
     Chatter::Kind chatter = Chatter::Kind::None;
     double quietMs = 3000;
 
-    // Any of the fixed faults asked for.
-    bool FixedFaults() const
-    {
-        return noEcho || shortEcho >= 0 || wrongEcho || drop || shortBody >= 0 || lengthByte >= 0 || garbage > 0;
-    }
 };
 
 // Nothing when the simulator is to run; otherwise the exit status (0 after
