@@ -1,5 +1,6 @@
-// The Log Analysis page: the same table as diduvuve-csv --cells, seeking
-// from the overview, and its choices kept with the definition.
+// The Log Analysis page: the same tables as diduvuve-csv --cells, seeking
+// from the overview, several cell tables, and their choices kept with the
+// definition.
 #include "app/csv/CellExport.h"
 #include "definitions/Sgrid.h"
 #include "link/LogFile.h"
@@ -34,6 +35,25 @@ class TestLogAnalysis : public QObject {
         win.tabMain->setCurrentWidget(win.pnlAnalysis);
     }
 
+    // The tool's table for the same log.
+    std::string ToolTable(const char* cells, const char* where, const char* minHits = "")
+    {
+        TDefinition d;
+        std::string error;
+        if (!LoadDefinitionFile(def, d, error)) return error;
+        TCellExport tool(d);
+        TCellArgs args;
+        args.Cells = cells, args.Where = where, args.MinHits = minHits;
+        if (!tool.Setup(args, error)) return error;
+        TLogReader r;
+        r.Open(log);
+        FrameBuffer f{};
+        int count = 0;
+        std::int32_t stamp = 0;
+        while (r.ReadLogLine(f, count, stamp)) tool.AddLine(f, count);
+        return tool.Table().TabText();
+    }
+
 private slots:
     void init()
     {
@@ -41,15 +61,17 @@ private slots:
             log = folder.Tmp("r.alg"), def = folder.Tmp("d.ald");
             QFile::copy(EXAMPLES_DIR "/ecmsim.ald", QString::fromStdString(def));
             QFile(QString::fromStdString(def)).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-            // Engine speed (bytes 4-5), MAP (7), closed loop (11.0) and BLM (17) wander over 300 frames.
+            // Coolant (3: 35 or 110 degrees), engine speed (4-5), MAP (7), closed loop (11.0),
+            // BLM (17) and the integrator (18) wander over 300 frames.
             TLogWriter out;
             QVERIFY(out.Create(log));
             FrameBuffer f{};
             for (int i = 0; i < 300; ++i) {
                 const int rpm4 = 3200 + (i * 97) % 12000;
+                f[2] = static_cast<std::uint8_t>(i % 2 ? 200 : 100);
                 f[3] = static_cast<std::uint8_t>(rpm4 >> 8), f[4] = static_cast<std::uint8_t>(rpm4);
                 f[6] = static_cast<std::uint8_t>((i * 31) % 200), f[10] = static_cast<std::uint8_t>(i % 3 != 0);
-                f[16] = static_cast<std::uint8_t>(110 + i % 37), f[18] = static_cast<std::uint8_t>(i);
+                f[16] = static_cast<std::uint8_t>(110 + i % 37), f[17] = static_cast<std::uint8_t>(120 + i % 13);
                 out.WriteLogLine(i * 100, f.data(), 20);
             }
             out.Close();
@@ -78,27 +100,15 @@ private slots:
         QVERIFY(page->Apply());
         QVERIFY(page->BuildFromLog());
 
-        TDefinition d;
-        std::string error;
-        QVERIFY(LoadDefinitionFile(def, d, error));
-        TCellExport tool(d);
-        TCellArgs args;
-        args.Cells = "X=RPM:800,1600,2400;Y=MAP:20,50,80;Z=BLM", args.Where = "CL=Closed,BLM>=111", args.MinHits = "2";
-        QVERIFY(tool.Setup(args, error));
-        TLogReader r;
-        QVERIFY(r.Open(log));
-        FrameBuffer f{};
-        int count = 0;
-        std::int32_t stamp = 0;
-        while (r.ReadLogLine(f, count, stamp)) tool.AddLine(f, count);
-        QCOMPARE(page->Cells().TabText(), tool.Table().TabText());
+        const std::string tool = ToolTable("X=RPM:800,1600,2400;Y=MAP:20,50,80;Z=BLM", "CL=Closed,BLM>=111", "2");
+        QCOMPARE(page->Cells().TabText(), tool);
         w->btnAdvanceClick(); // frames of a whole-log table are in it already
-        QCOMPARE(page->Cells().TabText(), tool.Table().TabText());
+        QCOMPARE(page->Cells().TabText(), tool);
         long double v = 0;
-        QVERIFY(tool.Table().Value(1, 1, v));
+        QVERIFY(page->Cells().Value(1, 1, v));
         QCOMPARE(page->Table()->item(1, 1)->text().toStdString(), NumberToText(v));
         page->Copy();
-        QCOMPARE(QApplication::clipboard()->text().toStdString(), tool.Table().TabText());
+        QCOMPARE(QApplication::clipboard()->text().toStdString(), tool);
 
         // The overview read the whole log; a click on it replays from there.
         QTRY_VERIFY(!page->Scanning());
@@ -143,6 +153,51 @@ private slots:
         QCOMPARE(again.pnlAnalysis->txtXBreaks->text(), QString("1000,2000"));
         QCOMPARE(again.pnlAnalysis->cbStat->currentText(), QString("max"));
         QCOMPARE(again.pnlAnalysis->Cells().Columns(), 2);
+    }
+    void twoTablesSwitchFillAndAreKept()
+    {
+        TLxLogAnalysis* page = w->pnlAnalysis;
+        page->txtXBreaks->setText("800,1600,2400");
+        page->txtYBreaks->setText("20,50,80");
+        page->txtWhere->setText("Closed loop = Closed");
+        QVERIFY(page->Apply());
+        page->btnAddTable->click();
+        QCOMPARE(page->TableCount(), 2);
+        QCOMPARE(page->cbTable->currentText(), QString("Table 2"));
+        QCOMPARE(page->txtXBreaks->text(), QString("800,1600,2400")); // a copy to begin with
+        page->cbZ->setCurrentIndex(page->cbZ->findData(19));          // the integrator
+        page->txtName->setText("Integrator");
+        emit page->txtName->textEdited("Integrator");
+        page->txtWhere->setText(QString::fromUtf8("coolant \u2265 80"));
+        QVERIFY(page->Apply());
+        page->StartRun(log);
+        QVERIFY(page->BuildFromLog());
+
+        const std::string blm = ToolTable("X=RPM:800,1600,2400;Y=MAP:20,50,80;Z=BLM", "Closed loop=Closed");
+        const std::string integ = ToolTable("X=RPM:800,1600,2400;Y=MAP:20,50,80;Z=INT", "Coolant>=80");
+        QVERIFY(blm != integ);
+        QCOMPARE(page->Cells().TabText(), integ);
+        QCOMPARE(page->cbTable->itemText(1), QString("Integrator"));
+        const QString shown = page->Table()->item(1, 1)->text();
+        page->ShowTableAt(0);
+        QCOMPARE(page->Cells().TabText(), blm);
+        QCOMPARE(page->txtWhere->text(), QString("Closed loop = Closed"));
+        QCOMPARE(page->cbZ->currentText(), QString("Block learn (BLM)"));
+        QVERIFY(page->Table()->item(1, 1)->text() != shown);
+
+        w->Save1Click();
+        TfrmMain again;
+        Open(again, def);
+        TLxLogAnalysis* p2 = again.pnlAnalysis;
+        QCOMPARE(p2->TableCount(), 2);
+        QCOMPARE(p2->CellsAt(1).Setup().Z, 19);
+        p2->ShowTableAt(1);
+        QCOMPARE(p2->txtName->text(), QString("Integrator"));
+        QCOMPARE(p2->txtWhere->text(), QString("coolant >= 80"));
+        p2->btnRemoveTable->click();
+        QCOMPARE(p2->TableCount(), 1);
+        QVERIFY(!p2->btnRemoveTable->isEnabled());
+        QCOMPARE(p2->txtWhere->text(), QString("Closed loop = Closed"));
     }
 };
 
