@@ -274,6 +274,7 @@ TLinkSettings TProbeReport::Link() const
     if (!Chatter) return s;
     s.Present = true;
     s.SkipForeign = true;
+    s.QuietWaitSet = true;
     if (SilencedBy >= 0) {
         s.Silence = ByteToHex(SilencedBy) + " 56 08";
         s.Resume = ByteToHex(SilencedBy) + " 56 09";
