@@ -172,7 +172,8 @@ int TBusLink::SkipExchange(const std::vector<std::uint8_t>& req, bool echo, std:
             if (ReadUntil(reply + 2, 1, deadline) < 1) return AldlNoHeader;
             if (header) std::memcpy(header, reply, 3);
             const int length = reply[1] - 0x55;
-            if (length > 127) {
+            // below 0x55 too: a negative length would read without end into the reply
+            if (length < 0 || length > 127) {
                 Drain(deadline);
                 return AldlBadLength;
             }
