@@ -63,3 +63,19 @@ inline std::string FileText(const std::string& file)
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+// The simulator's definition from `examples` with no pause between requests,
+// and with the link settings of the VT example when `link`; written into
+// `folder`, its path returned.
+inline std::string SimulatorDefinition(const TempFolder& folder, const std::string& examples, bool link)
+{
+    std::string def = FileText(examples + "/ecmsim.ald");
+    def.replace(def.find("\"F4 57 01 00\",5,"), 16, "\"F4 57 01 00\",0,");
+    if (link) {
+        const std::string vt = FileText(examples + "/holden-vt-vy-link.ald");
+        def += "\r\n" + vt.substr(vt.find("[LINK]"));
+    }
+    const std::string file = folder.Path(link ? "link.ald" : "zero.ald");
+    std::ofstream(file, std::ios::binary) << def;
+    return file;
+}

@@ -100,25 +100,11 @@ LoggerRun RunLogger(const TempFolder& folder, const std::string& definition, int
     return run;
 }
 
-// The simulator's definition with no pause between requests, and with the
-// VT example's link settings when `link`.
-std::string Definition(const TempFolder& folder, bool link)
-{
-    std::string def = FileText(EXAMPLES_DIR "/ecmsim.ald");
-    def.replace(def.find("\"F4 57 01 00\",5,"), 16, "\"F4 57 01 00\",0,");
-    if (link) {
-        const std::string vt = FileText(EXAMPLES_DIR "/holden-vt-vy-link.ald");
-        def += "\r\n" + vt.substr(vt.find("[LINK]"));
-    }
-    const std::string file = folder.Path(link ? "link.ald" : "zero.ald");
-    std::ofstream(file, std::ios::binary) << def;
-    return file;
-}
 
 void BM_LoggerAgainstPacedSimulator(benchmark::State& state)
 {
     TempFolder dir("benchlogger");
-    const std::string def = Definition(dir, false);
+    const std::string def = SimulatorDefinition(dir, EXAMPLES_DIR, false);
     Simulator sim(dir, {"--reply-delay", "0"});
     if (!sim.Ready()) state.SkipWithError("no simulator");
 
@@ -146,14 +132,14 @@ void BM_LoggerThroughVtChatter(benchmark::State& state)
         double quiet = 0, chatter = 0, wall = 0;
         {
             Simulator sim(dir, {});
-            const LoggerRun run = RunLogger(dir, Definition(dir, false), kChatterFrames);
+            const LoggerRun run = RunLogger(dir, SimulatorDefinition(dir, EXAMPLES_DIR, false), kChatterFrames);
             if (!sim.Ready() || !run.ok) state.SkipWithError("the quiet run failed");
             quiet = run.rate;
             wall += run.wall;
         }
         {
             Simulator sim(dir, {"--chatter", "vt"});
-            const LoggerRun run = RunLogger(dir, Definition(dir, true), kChatterFrames);
+            const LoggerRun run = RunLogger(dir, SimulatorDefinition(dir, EXAMPLES_DIR, true), kChatterFrames);
             if (!sim.Ready() || !run.ok) state.SkipWithError("the run through chatter failed");
             chatter = run.rate;
             wall += run.wall;
