@@ -37,6 +37,18 @@ public:
         return {};
     }
 
+    // The option groups, set apart by one blank line, not two.
+    std::string Groups(const CLI::App* app) const
+    {
+        std::string out;
+        for (const std::string& group : app->get_groups()) {
+            const auto opts = app->get_options(
+                [&group](const CLI::Option* opt) { return opt->get_group() == group && opt->nonpositional(); });
+            if (!group.empty() && !opts.empty()) out += make_group(group, false, opts);
+        }
+        return out;
+    }
+
     std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override
     {
         if (mode == CLI::AppFormatMode::Sub) return make_expanded(app);
@@ -44,7 +56,7 @@ public:
         out << make_usage(app, std::move(name));
         const std::string what = app->get_description();
         if (!what.empty()) out << '\n' << what << '\n';
-        out << make_positionals(app) << make_groups(app, mode);
+        out << make_positionals(app) << Groups(app);
         const std::string footer = make_footer(app);
         if (!footer.empty()) out << '\n' << footer;
         return out.str();
@@ -60,6 +72,25 @@ inline std::string CliFailureText(const CLI::App& app, const std::string& proble
     const auto format = std::dynamic_pointer_cast<CLI::Formatter>(app.get_formatter());
     return app.get_name() + ": " + problem + "\n" + (format ? format->make_usage(&app, app.get_name()) : "") +
            "Run with --help for more information.\n";
+}
+
+// A check that a number lies in [lo, hi], for values with a fraction:
+// unlike CLI::Range it turns away "nan", and it words the bounds as given.
+inline CLI::Validator CliRange(double lo, double hi)
+{
+    auto text = [](double v) {
+        std::ostringstream out;
+        out << v;
+        return out.str();
+    };
+    const std::string bounds = text(lo) + " to " + text(hi);
+    return CLI::Validator(
+        [lo, hi, bounds](std::string& input) -> std::string {
+            double v = 0;
+            if (CLI::detail::lexical_cast(input, v) && v >= lo && v <= hi) return {};
+            return "Value " + input + " not in range " + bounds;
+        },
+        "", "RANGE");
 }
 
 // Gives `app` (named as the program) the shared look, help and version

@@ -165,6 +165,58 @@ bool ParseCellAxes(const std::string& text, const TAldl& aldl, TCellSetup& setup
     return true;
 }
 
+int FindConditionWord(const TAldl& aldl, const std::string& text, std::string& error)
+{
+    const std::string name = Trim(text);
+    if (const int w = FindWordId(aldl, name); w >= 0) return w;
+    // Latin-1 letters fold as ASCII ones do (the definition's names are Latin-1).
+    auto fold = [](const std::string& s) {
+        std::string t = s;
+        for (char& c : t) {
+            const auto u = static_cast<unsigned char>(c);
+            if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7)) c = static_cast<char>(u + 0x20);
+        }
+        return t;
+    };
+    const std::string want = fold(name);
+    int found = -1;
+    std::string ids;
+    for (int i = 0; i < aldl.Count(); ++i) {
+        if (want.empty() || fold(Trim(aldl.Items(i).Name)) != want) continue;
+        ids += (ids.empty() ? "" : ", ") + aldl.Items(i).ID;
+        found = found < 0 ? i : -2;
+    }
+    if (found == -2) error = "\"" + name + "\" is the name of several words (" + ids + "): use the ID";
+    else if (found < 0) error = "unknown word \"" + name + "\" (neither an ID nor a word's name)";
+    return found < 0 ? -1 : found;
+}
+
+namespace {
+
+// The operator at `at`, with its length; none when len is 0. The signs ≤ ≥ ≠
+// count too, in UTF-8 as a command line passes them.
+CellOp OperatorAt(const std::string& s, std::size_t at, std::size_t& len)
+{
+    const char a = s[at], b = at + 1 < s.size() ? s[at + 1] : '\0';
+    len = 1;
+    if (a == '<') return b == '=' ? (len = 2, CellOp::LessEq) : CellOp::Less;
+    if (a == '>') return b == '=' ? (len = 2, CellOp::GreaterEq) : CellOp::Greater;
+    if (a == '=') return b == '=' ? (len = 2, CellOp::Equal) : CellOp::Equal;
+    if (a == '!' && b == '=') return len = 2, CellOp::NotEqual;
+    if (s.compare(at, 2, "\xE2\x89") == 0 && at + 2 < s.size()) {
+        len = 3;
+        switch (static_cast<unsigned char>(s[at + 2])) {
+        case 0xA4: return CellOp::LessEq;
+        case 0xA5: return CellOp::GreaterEq;
+        case 0xA0: return CellOp::NotEqual;
+        }
+    }
+    len = 0;
+    return CellOp::Equal;
+}
+
+} // namespace
+
 bool ParseCellConditions(const std::string& text, const TAldl& aldl, std::vector<TCellCondition>& out,
                          std::string& error)
 {
@@ -172,26 +224,28 @@ bool ParseCellConditions(const std::string& text, const TAldl& aldl, std::vector
     if (Trim(text).empty()) return true;
     for (const std::string& raw : SplitOutsideQuotes(text, ',')) {
         const std::string part = Trim(raw);
-        const auto at = part.find_first_of("<>!=");
-        if (part.empty() || at == std::string::npos || at == 0) {
-            error = "condition \"" + part + "\" is not ID, an operator (< <= > >= = !=) and a value";
-            return false;
-        }
         TCellCondition c;
-        const std::string id = Trim(part.substr(0, at));
-        c.Word = FindWordId(aldl, id);
-        if (c.Word < 0) {
-            error = "unknown ID \"" + id + "\"";
+        std::size_t at = std::string::npos, len = 0;
+        std::string word, firstError;
+        // A name may hold blanks, and even signs: the first operator whose
+        // left side is a word's ID or name splits the condition.
+        for (std::size_t i = 1; i < part.size() && c.Word < 0; ++i) {
+            std::size_t l = 0;
+            const CellOp op = OperatorAt(part, i, l);
+            if (l == 0) continue;
+            std::string why;
+            const std::string left = Trim(part.substr(0, i));
+            const int w = left.empty() ? -1 : FindConditionWord(aldl, left, why);
+            if (at == std::string::npos || w >= 0) at = i, len = l, c.Op = op, word = left, c.Word = w;
+            if (firstError.empty()) firstError = why;
+            i += l - 1;
+        }
+        if (at == std::string::npos || word.empty()) {
+            error = "condition \"" + part + "\" is not a word (ID or name), an operator (< <= > >= = !=) and a value";
             return false;
         }
-        std::size_t len = 1;
-        const char a = part[at], b = at + 1 < part.size() ? part[at + 1] : '\0';
-        if (a == '<') c.Op = b == '=' ? (len = 2, CellOp::LessEq) : CellOp::Less;
-        else if (a == '>') c.Op = b == '=' ? (len = 2, CellOp::GreaterEq) : CellOp::Greater;
-        else if (a == '!' && b == '=') c.Op = CellOp::NotEqual, len = 2;
-        else if (a == '=') c.Op = CellOp::Equal, len = b == '=' ? 2 : 1;
-        else {
-            error = "condition \"" + part + "\" has no operator";
+        if (c.Word < 0) {
+            error = "condition \"" + part + "\": " + firstError;
             return false;
         }
         std::string value = Trim(part.substr(at + len));
@@ -206,14 +260,14 @@ bool ParseCellConditions(const std::string& text, const TAldl& aldl, std::vector
                 return false;
             }
             if (!known) {
-                error = "condition \"" + part + "\": \"" + value + "\" is not one of the texts of " + id;
+                error = "condition \"" + part + "\": \"" + value + "\" is not one of the texts of " + word;
                 return false;
             }
             c.ByText = true;
             c.Text = value;
         } else if (quoted || !TryFloatFromText(value, c.Value) || !std::isfinite(c.Value)) {
             error = "condition \"" + part + "\": \"" + value + "\" is not " +
-                    (isFlag ? "a number or one of the texts of " + id : std::string("a number"));
+                    (isFlag ? "a number or one of the texts of " + word : std::string("a number"));
             return false;
         }
         out.push_back(std::move(c));

@@ -52,7 +52,12 @@ bool ParseBreakpoints(const std::string& text, TCellAxis& axis, std::string& err
 TCellAxis DefaultAxis(const TAldl& aldl, int word, int steps = 8);
 // "X=ID:b1,b2,...;Y=ID:b1,b2,...;Z=ID" into setup.X, setup.Y and setup.Z.
 bool ParseCellAxes(const std::string& text, const TAldl& aldl, TCellSetup& setup, std::string& error);
-// "COND,COND,..."; a Flag text holding a comma is written in double quotes.
+// The word a condition names: by ID first, then by name (letters folded,
+// blanks kept). -1 with a reason naming the text when none or several fit.
+int FindConditionWord(const TAldl& aldl, const std::string& text, std::string& error);
+// "COND,COND,..." where COND is a word (ID or name), an operator (< <= > >=
+// = != or the signs ≤ ≥ ≠) and a number or a Flag text; a Flag text holding
+// a comma is written in double quotes.
 bool ParseCellConditions(const std::string& text, const TAldl& aldl, std::vector<TCellCondition>& out,
                          std::string& error);
 // "mean", "count", "min" or "max".

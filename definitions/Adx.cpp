@@ -458,7 +458,7 @@ std::string HistogramText(const pugi::xml_node& n, const TObjects& objs)
 
 // A histogram as the cell table of the Log Analysis page: its X, Y and Z
 // items (rows of `def`) and breakpoints; false with the reason otherwise.
-bool HistogramTable(const pugi::xml_node& n, const TObjects& objs, const TDefinition& def, TAnalysisChoices& out,
+bool HistogramTable(const pugi::xml_node& n, const TObjects& objs, const TDefinition& def, TCellChoices& out,
                     std::string& why)
 {
     auto word = [&](const char* c, std::string& id, const std::vector<std::string>** row) {
@@ -498,13 +498,12 @@ bool HistogramTable(const pugi::xml_node& n, const TObjects& objs, const TDefini
         return true;
     };
     const std::vector<std::string>*xr = nullptr, *yr = nullptr, *zr = nullptr;
-    TAnalysisChoices c;
+    TCellChoices c;
     if (!word("xidhash", c.X, &xr) || !word("yidhash", c.Y, &yr) || !word("zidhash", c.Z, &zr))
         why = "reads an item that is not one imported value";
     else if (!breaks("colval", "cols", "xmin", "xmax", c.XBreaks) || !breaks("rowval", "rows", "ymin", "ymax", c.YBreaks))
         why = "has no ascending breakpoints";
     if (!why.empty()) return false;
-    c.Overview = {c.X, c.Y, c.Z, "-"};
     // The colour scale centres on the middle of Z's display range.
     long double lo = 0, hi = 0;
     if (TryFloatFromText((*zr)[colDmin], lo) && TryFloatFromText((*zr)[colDmax], hi) && std::isfinite(lo + hi))
@@ -862,10 +861,21 @@ bool ImportAdx(std::string_view data, const std::string& fileName, TAdxImport& o
     }
     for (auto n : histograms) {
         std::string why;
-        if (res.HasAnalysis) why = "a definition holds one cell table";
-        else if ((res.HasAnalysis = HistogramTable(n, objs, def, res.Analysis, why)))
-            res.Notes.push_back("Histogram imported as the Log Analysis page's cell table: " + HistogramText(n, objs));
+        TCellChoices table;
+        if (res.Analysis.Tables.size() >= static_cast<std::size_t>(MaxCellTables))
+            why = "a definition holds " + std::to_string(MaxCellTables) + " cell tables at most";
+        else if (HistogramTable(n, objs, def, table, why)) {
+            table.Name = CellText(n.attribute("title").value());
+            table.Name = CellTableName(table, static_cast<int>(res.Analysis.Tables.size()));
+            res.Analysis.Tables.push_back(std::move(table));
+            res.Notes.push_back("Histogram imported as cell table " + std::to_string(res.Analysis.Tables.size()) +
+                                " of the Log Analysis page: " + HistogramText(n, objs));
+        }
         if (!why.empty()) res.Notes.push_back("Histogram not imported (" + why + "): " + HistogramText(n, objs));
+    }
+    if ((res.HasAnalysis = !res.Analysis.Tables.empty())) {
+        const TCellChoices& first = res.Analysis.Tables.front();
+        res.Analysis.Overview = {first.X, first.Y, first.Z, "-"};
     }
     if (stale)
         res.Notes.push_back("Note: items naming a packet that is not in the file (" + std::to_string(stale) +
@@ -1288,17 +1298,22 @@ std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes, c
             e.append_attribute("output") = y.c_str();
         }
     }
-    if (analysis) {
-        std::vector<std::string> xs = SplitList(analysis->XBreaks), ys = SplitList(analysis->YBreaks);
-        bool numbers = !xs.empty() && !ys.empty();
-        for (auto* list : {&xs, &ys})
-            for (auto& b : *list) numbers = numbers && !(b = NumText(b)).empty();
-        const bool words = valueItem.count(analysis->X) && valueItem.count(analysis->Y) && valueItem.count(analysis->Z);
-        if (!numbers || !words)
-            notes.push_back("The cell table was not written: " +
-                            std::string(words ? "its breakpoints are not numbers" : "it reads words not written as values"));
-        else {
-            auto h = Object(root, "ADXHISTOGRAM", "cells", "Cell table", serial);
+    if (analysis)
+        for (std::size_t k = 0; k < analysis->Tables.size(); ++k) {
+            const TCellChoices& t = analysis->Tables[k];
+            const std::string which = analysis->Tables.size() > 1 ? "Cell table " + std::to_string(k + 1) : "The cell table";
+            std::vector<std::string> xs = SplitList(t.XBreaks), ys = SplitList(t.YBreaks);
+            bool numbers = !xs.empty() && !ys.empty();
+            for (auto* list : {&xs, &ys})
+                for (auto& b : *list) numbers = numbers && !(b = NumText(b)).empty();
+            const bool words = valueItem.count(t.X) && valueItem.count(t.Y) && valueItem.count(t.Z);
+            if (!numbers || !words) {
+                notes.push_back(which + " was not written: " +
+                                std::string(words ? "its breakpoints are not numbers" : "it reads words not written as values"));
+                continue;
+            }
+            auto h = Object(root, "ADXHISTOGRAM", k ? "cells" + std::to_string(k + 1) : std::string("cells"),
+                            CellTableName(t, static_cast<int>(k)), serial);
             Text(h, "rows", std::to_string(ys.size()));
             Text(h, "cols", std::to_string(xs.size()));
             auto points = [&](const char* kind, const std::vector<std::string>& list) {
@@ -1311,11 +1326,10 @@ std::string ExportAdx(const TDefinition& def, std::vector<std::string>& notes, c
             points("rowval", ys);
             points("colval", xs);
             Text(h, "historysize", "100");
-            Text(h, "xidhash", HexWord(firstItem + static_cast<std::uint32_t>(valueItem.at(analysis->X))));
-            Text(h, "yidhash", HexWord(firstItem + static_cast<std::uint32_t>(valueItem.at(analysis->Y))));
-            Text(h, "zidhash", HexWord(firstItem + static_cast<std::uint32_t>(valueItem.at(analysis->Z))));
+            Text(h, "xidhash", HexWord(firstItem + static_cast<std::uint32_t>(valueItem.at(t.X))));
+            Text(h, "yidhash", HexWord(firstItem + static_cast<std::uint32_t>(valueItem.at(t.Y))));
+            Text(h, "zidhash", HexWord(firstItem + static_cast<std::uint32_t>(valueItem.at(t.Z))));
         }
-    }
     header.child("objectcount").text() = std::to_string(std::distance(root.begin(), root.end()) - 1).c_str();
     TXmlText w;
     doc.save(w, "  ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_latin1);

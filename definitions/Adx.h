@@ -12,7 +12,7 @@
 
 struct TAdxImport {
     TDefinition Def;
-    // The file's first histogram as the Log Analysis page's cell table.
+    // The file's histograms as the Log Analysis page's cell tables (HasAnalysis: one at least).
     bool HasAnalysis = false;
     TAnalysisChoices Analysis;
     // The connect macro as the [LINK] section (Present when it had one).

@@ -9,13 +9,26 @@
 
 extern const char* const AnalysisSection; // "[ANALYSIS]"
 
-struct TAnalysisChoices {
-    std::vector<std::string> Overview; // up to four word IDs, "-" for none
+// One cell table. The first is kept under the keys X, XBreaks, ... that
+// every build reads; the others under the same keys numbered from 2 (X2,
+// XBreaks2, ...), which a build of one table keeps on Save.
+struct TCellChoices {
+    std::string Name; // empty: "Table N"
     std::string X, XBreaks, Y, YBreaks, Z;
     std::string Stat = "mean";
     std::string MinHits = "1";
     std::string Centre = "128";
     std::string Where;
+    bool operator==(const TCellChoices&) const = default;
+};
+
+// More tables than anyone reads at once are left out, so a hostile file
+// cannot make every frame go to thousands of tables.
+constexpr int MaxCellTables = 32;
+
+struct TAnalysisChoices {
+    std::vector<std::string> Overview; // up to four word IDs, "-" for none
+    std::vector<TCellChoices> Tables;  // at least one once read from a store
 };
 
 // Whether the definition holds choices at all (the page then shows them).
@@ -24,3 +37,5 @@ TAnalysisChoices ReadAnalysisChoices(const TLxPersist& store);
 void WriteAnalysisChoices(TLxPersist& store, const TAnalysisChoices& c);
 // The section's lines as a definition file holds them (CR LF ends).
 std::string AnalysisText(const TAnalysisChoices& c);
+// The name a table is shown by: its own, or "Table N" (N from 1).
+std::string CellTableName(const TCellChoices& t, int index);

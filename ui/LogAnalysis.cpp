@@ -297,6 +297,34 @@ TLxLogAnalysis::TLxLogAnalysis(QWidget* parent) : QWidget(parent)
     auto* lower = new QWidget(this);
     auto* lv = new QVBoxLayout(lower);
     lv->setContentsMargins(0, 0, 0, 0);
+    auto* tables = new QHBoxLayout;
+    tables->addWidget(new QLabel("Table:", this));
+    cbTable = new QComboBox(this);
+    cbTable->setObjectName("cbTable");
+    cbTable->setMinimumContentsLength(16);
+    tables->addWidget(cbTable);
+    tables->addWidget(new QLabel("Name:", this));
+    txtName = new QLineEdit(this);
+    txtName->setObjectName("txtName");
+    txtName->setToolTip("The table's name, shown in the list and kept with the definition");
+    tables->addWidget(txtName, 1);
+    btnAddTable = new QPushButton("Add", this);
+    btnAddTable->setObjectName("btnAddTable");
+    btnAddTable->setToolTip("Another cell table, starting as a copy of this one");
+    btnRemoveTable = new QPushButton("Remove", this);
+    btnRemoveTable->setObjectName("btnRemoveTable");
+    btnRemoveTable->setToolTip("Removes this cell table");
+    tables->addWidget(btnAddTable);
+    tables->addWidget(btnRemoveTable);
+    lv->addLayout(tables);
+    connect(cbTable, &QComboBox::activated, this, &TLxLogAnalysis::ShowTableAt);
+    connect(btnAddTable, &QPushButton::clicked, this, &TLxLogAnalysis::AddTable);
+    connect(btnRemoveTable, &QPushButton::clicked, this, &TLxLogAnalysis::RemoveTable);
+    connect(txtName, &QLineEdit::textEdited, this, [this] {
+        sheets_[static_cast<std::size_t>(shown_)].Choices.Name = Latin1Of(txtName->text());
+        cbTable->setItemText(shown_, Latin1(CellTableName(sheets_[static_cast<std::size_t>(shown_)].Choices, shown_)));
+        SaveChoices();
+    });
     auto* g = new QGridLayout;
     auto combo = [&](QComboBox*& c, const char* name) {
         c = new QComboBox(this);
@@ -332,7 +360,7 @@ TLxLogAnalysis::TLxLogAnalysis(QWidget* parent) : QWidget(parent)
     zrow->addStretch();
     g->addLayout(zrow, 2, 2);
     g->addWidget(new QLabel("Where:", this), 3, 0);
-    g->addWidget(edit(txtWhere, "txtWhere", "Conditions by ID, e.g. CL=Closed, CLT>=80"), 3, 1, 1, 2);
+    g->addWidget(edit(txtWhere, "txtWhere", "Conditions by word ID or name, e.g. Closed loop = Closed, Coolant >= 80"), 3, 1, 1, 2);
     g->setColumnStretch(2, 1);
     lv->addLayout(g);
     auto* buttons = new QHBoxLayout;
@@ -407,17 +435,10 @@ void TLxLogAnalysis::SetDefinition(const TAldl& aldl, TLxPersist& store)
     store_ = &store;
     loading_ = true;
     touched_ = false;
-    whole_ = false;
     auto fill = [&](QComboBox* c, bool none) {
         c->clear();
         if (none) c->addItem("(none)");
         for (int i = 0; i < aldl.Count(); ++i) c->addItem(Latin1(aldl.Items(i).Name + " (" + aldl.Items(i).ID + ")"), i);
-    };
-    auto select = [&](QComboBox* c, const std::string& id) {
-        const int w = FindWordId(aldl, id);
-        const int i = w < 0 ? -1 : c->findData(w);
-        if (i >= 0) c->setCurrentIndex(i);
-        return i >= 0;
     };
     for (auto* c : cbWords) fill(c, true);
     fill(cbX, false);
@@ -425,48 +446,149 @@ void TLxLogAnalysis::SetDefinition(const TAldl& aldl, TLxPersist& store)
     fill(cbZ, false);
     const TAnalysisChoices saved = ReadAnalysisChoices(store);
     const std::vector<std::string>& ids = saved.Overview;
-    for (int i = 0; i < 4; ++i)
-        if (static_cast<std::size_t>(i) < ids.size()) select(cbWords[i], ids[static_cast<std::size_t>(i)]);
-    // Without saved choices: block learn over engine speed and MAP when there are such words.
-    auto pick = [&](QComboBox* c, const std::string& id, const char* fallback, QLineEdit* breaks, const std::string& text) {
-        if (!select(c, id.empty() ? fallback : id) && c->count() > 0) c->setCurrentIndex(0);
-        if (!breaks) return;
-        if (!text.empty()) breaks->setText(Latin1(text));
-        else if (WordOf(c) >= 0) breaks->setText(Latin1(BreakpointsText(DefaultAxis(aldl, WordOf(c)))));
-        else breaks->clear();
-    };
-    pick(cbX, saved.X, "RPM", txtXBreaks, saved.XBreaks);
-    pick(cbY, saved.Y, "MAP", txtYBreaks, saved.YBreaks);
-    pick(cbZ, saved.Z, "BLM", nullptr, "");
+    for (int i = 0; i < 4; ++i) {
+        const int w = static_cast<std::size_t>(i) < ids.size() ? FindWordId(aldl, ids[static_cast<std::size_t>(i)]) : -1;
+        if (const int k = w < 0 ? -1 : cbWords[i]->findData(w); k >= 0) cbWords[i]->setCurrentIndex(k);
+    }
+    sheets_.assign(std::max<std::size_t>(1, saved.Tables.size()), TSheet{});
+    for (std::size_t i = 0; i < saved.Tables.size(); ++i) sheets_[i].Choices = saved.Tables[i];
+    // Each table through the widgets, which fill in what is missing; saved
+    // choices that no longer fit the words leave that table empty until Apply.
+    for (int i = static_cast<int>(sheets_.size()) - 1; i >= 0; --i) {
+        LoadSheet(i);
+        KeepSheet();
+        TSheet& sh = sheets_[static_cast<std::size_t>(i)];
+        TCellSetup setup;
+        std::string error;
+        if (SetupOf(sh.Choices, setup, error)) sh.Cells.Reset(aldl, setup);
+        else sh.Cells = TCellTable();
+    }
     if (ids.empty()) // first time: the table's own words
         for (int i = 0; i < 3; ++i) cbWords[i]->setCurrentIndex(cbWords[i]->findData(WordOf(i == 0 ? cbX : i == 1 ? cbY : cbZ)));
-    CellStat stat = CellStat::Mean;
-    ParseCellStat(saved.Stat, stat);
-    cbStat->setCurrentIndex(static_cast<int>(stat));
-    spMinHits->setValue(std::max(1, StrToIntDef(saved.MinHits, 1)));
-    txtCentre->setText(Latin1(saved.Centre));
-    txtWhere->setText(Latin1(saved.Where));
+    ListTables();
     OverviewWordsChanged();
-    if (aldl.Count() > 0) {
-        std::string error;
-        TCellSetup setup;
-        // Saved choices that no longer fit the words leave the table empty until Apply.
-        if (ParseCellAxes("X=" + aldl.Items(WordOf(cbX)).ID + ":" + Latin1Of(txtXBreaks->text()) + ";Y=" +
-                              aldl.Items(WordOf(cbY)).ID + ":" + Latin1Of(txtYBreaks->text()) + ";Z=" +
-                              aldl.Items(WordOf(cbZ)).ID,
-                          aldl, setup, error) &&
-            ParseCellConditions(Latin1Of(txtWhere->text()), aldl, setup.Where, error)) {
-            setup.Stat = stat;
-            setup.MinHits = spMinHits->value();
-            cells_.Reset(aldl, setup);
-        } else {
-            cells_ = TCellTable();
-        }
-    } else {
-        cells_ = TCellTable();
-    }
     loading_ = false;
     ShowTable();
+}
+
+void TLxLogAnalysis::LoadSheet(int index)
+{
+    shown_ = index;
+    const TSheet& sh = sheets_[static_cast<std::size_t>(index)];
+    const TCellChoices& c = sh.Choices;
+    current_ = sh.Current;
+    const bool was = loading_;
+    loading_ = true;
+    txtName->setText(Latin1(c.Name));
+    if (aldl_) {
+        auto select = [&](QComboBox* cb, const std::string& id) {
+            const int w = FindWordId(*aldl_, id);
+            const int i = w < 0 ? -1 : cb->findData(w);
+            if (i >= 0) cb->setCurrentIndex(i);
+            return i >= 0;
+        };
+        // Without saved choices: block learn over engine speed and MAP when there are such words.
+        auto pick = [&](QComboBox* cb, const std::string& id, const char* fallback, QLineEdit* breaks, const std::string& text) {
+            if (!select(cb, id.empty() ? fallback : id) && cb->count() > 0) cb->setCurrentIndex(0);
+            if (!breaks) return;
+            if (!text.empty()) breaks->setText(Latin1(text));
+            else if (WordOf(cb) >= 0) breaks->setText(Latin1(BreakpointsText(DefaultAxis(*aldl_, WordOf(cb)))));
+            else breaks->clear();
+        };
+        pick(cbX, c.X, "RPM", txtXBreaks, c.XBreaks);
+        pick(cbY, c.Y, "MAP", txtYBreaks, c.YBreaks);
+        pick(cbZ, c.Z, "BLM", nullptr, "");
+    }
+    CellStat stat = CellStat::Mean;
+    ParseCellStat(c.Stat, stat);
+    cbStat->setCurrentIndex(static_cast<int>(stat));
+    spMinHits->setValue(std::max(1, StrToIntDef(c.MinHits, 1)));
+    txtCentre->setText(Latin1(c.Centre));
+    txtWhere->setText(Latin1(c.Where));
+    loading_ = was;
+}
+
+void TLxLogAnalysis::KeepSheet()
+{
+    if (!aldl_) return;
+    TCellChoices& c = sheets_[static_cast<std::size_t>(shown_)].Choices;
+    auto id = [&](QComboBox* w) { return WordOf(w) >= 0 ? aldl_->Items(WordOf(w)).ID : std::string(); };
+    c.Name = Latin1Of(txtName->text());
+    c.X = id(cbX);
+    c.XBreaks = Latin1Of(txtXBreaks->text());
+    c.Y = id(cbY);
+    c.YBreaks = Latin1Of(txtYBreaks->text());
+    c.Z = id(cbZ);
+    c.Stat = CellStatName(static_cast<CellStat>(cbStat->currentIndex()));
+    c.MinHits = std::to_string(spMinHits->value());
+    c.Centre = Latin1Of(txtCentre->text());
+    // The signs the keyboard may not have, as typed in a spreadsheet.
+    QString where = txtWhere->text();
+    where.replace(QString::fromUtf8("\u2265"), ">=").replace(QString::fromUtf8("\u2264"), "<=").replace(QString::fromUtf8("\u2260"), "!=");
+    c.Where = Latin1Of(where);
+}
+
+bool TLxLogAnalysis::SetupOf(const TCellChoices& c, TCellSetup& setup, std::string& error) const
+{
+    if (!aldl_ || FindWordId(*aldl_, c.X) < 0 || FindWordId(*aldl_, c.Y) < 0 || FindWordId(*aldl_, c.Z) < 0) {
+        error = "Choose X, Y and Z";
+        return false;
+    }
+    if (!ParseCellAxes("X=" + c.X + ":" + c.XBreaks + ";Y=" + c.Y + ":" + c.YBreaks + ";Z=" + c.Z, *aldl_, setup, error) ||
+        !ParseCellConditions(c.Where, *aldl_, setup.Where, error))
+        return false;
+    ParseCellStat(c.Stat, setup.Stat);
+    setup.MinHits = std::max(1, StrToIntDef(c.MinHits, 1));
+    return true;
+}
+
+void TLxLogAnalysis::ListTables()
+{
+    cbTable->clear();
+    for (std::size_t i = 0; i < sheets_.size(); ++i)
+        cbTable->addItem(Latin1(CellTableName(sheets_[i].Choices, static_cast<int>(i))));
+    cbTable->setCurrentIndex(shown_);
+    btnRemoveTable->setEnabled(sheets_.size() > 1);
+    btnAddTable->setEnabled(sheets_.size() < static_cast<std::size_t>(MaxCellTables));
+}
+
+void TLxLogAnalysis::ShowTableAt(int index)
+{
+    if (index < 0 || index >= TableCount()) return;
+    if (index != shown_) {
+        KeepSheet();
+        LoadSheet(index);
+    }
+    cbTable->setCurrentIndex(shown_); // the list itself stays: this may run inside its own signal
+    ShowTable();
+}
+
+bool TLxLogAnalysis::AddTable()
+{
+    if (TableCount() >= MaxCellTables) return false;
+    KeepSheet();
+    TSheet sh;
+    sh.Choices = sheets_[static_cast<std::size_t>(shown_)].Choices;
+    sh.Choices.Name.clear();
+    TCellSetup setup;
+    std::string error;
+    if (SetupOf(sh.Choices, setup, error)) sh.Cells.Reset(*aldl_, setup);
+    sheets_.push_back(std::move(sh));
+    LoadSheet(TableCount() - 1);
+    ListTables();
+    ShowTable();
+    SaveChoices();
+    return true;
+}
+
+void TLxLogAnalysis::RemoveTable()
+{
+    if (TableCount() < 2) return;
+    sheets_.erase(sheets_.begin() + shown_);
+    LoadSheet(std::min(shown_, TableCount() - 1));
+    ListTables();
+    ShowTable();
+    SaveChoices();
 }
 
 void TLxLogAnalysis::OverviewWordsChanged()
@@ -491,43 +613,27 @@ void TLxLogAnalysis::SaveChoices()
 void TLxLogAnalysis::StoreChoices()
 {
     if (!store_ || !aldl_ || (!touched_ && !HasAnalysisChoices(*store_))) return;
+    KeepSheet();
     TAnalysisChoices c;
     for (auto* w : cbWords) c.Overview.push_back(WordOf(w) >= 0 ? aldl_->Items(WordOf(w)).ID : std::string("-"));
-    auto id = [&](QComboBox* w) { return WordOf(w) >= 0 ? aldl_->Items(WordOf(w)).ID : std::string(); };
-    c.X = id(cbX);
-    c.XBreaks = Latin1Of(txtXBreaks->text());
-    c.Y = id(cbY);
-    c.YBreaks = Latin1Of(txtYBreaks->text());
-    c.Z = id(cbZ);
-    c.Stat = CellStatName(static_cast<CellStat>(cbStat->currentIndex()));
-    c.MinHits = std::to_string(spMinHits->value());
-    c.Centre = Latin1Of(txtCentre->text());
-    c.Where = Latin1Of(txtWhere->text());
+    for (const TSheet& sh : sheets_) c.Tables.push_back(sh.Choices);
     WriteAnalysisChoices(*store_, c);
 }
 
 bool TLxLogAnalysis::Apply()
 {
     if (!aldl_ || WordOf(cbX) < 0 || WordOf(cbY) < 0 || WordOf(cbZ) < 0) return false;
+    KeepSheet();
+    TSheet& sh = sheets_[static_cast<std::size_t>(shown_)];
     TCellSetup setup;
     std::string error;
-    // The signs the keyboard may not have, as typed in a spreadsheet.
-    QString where = txtWhere->text();
-    where.replace(QString::fromUtf8("\u2265"), ">=").replace(QString::fromUtf8("\u2264"), "<=").replace(QString::fromUtf8("\u2260"), "!=");
-    const bool ok = ParseCellAxes("X=" + aldl_->Items(WordOf(cbX)).ID + ":" + Latin1Of(txtXBreaks->text()) + ";Y=" +
-                                      aldl_->Items(WordOf(cbY)).ID + ":" + Latin1Of(txtYBreaks->text()) +
-                                      ";Z=" + aldl_->Items(WordOf(cbZ)).ID,
-                                  *aldl_, setup, error) &&
-                    ParseCellConditions(Latin1Of(where), *aldl_, setup.Where, error);
-    if (!ok) {
+    if (!SetupOf(sh.Choices, setup, error)) {
         Dialogs().Message(error, "Log Analysis", MsgButtons::Ok, MsgKind::Error);
         return false;
     }
-    setup.Stat = static_cast<CellStat>(cbStat->currentIndex());
-    setup.MinHits = spMinHits->value();
-    cells_.Reset(*aldl_, setup);
-    current_ = -1;
-    whole_ = false;
+    sh.Cells.Reset(*aldl_, setup);
+    sh.Current = current_ = -1;
+    sh.Whole = false;
     ShowTable();
     return true;
 }
@@ -548,12 +654,14 @@ std::array<float, 4> TLxLogAnalysis::OverviewValues(const TFrameResult& r, int c
 
 void TLxLogAnalysis::StartRun(const std::string& logName)
 {
-    if (logName != logName_) whole_ = false;
+    if (logName != logName_)
+        for (TSheet& sh : sheets_) sh.Whole = false;
     logName_ = logName;
     data_.Clear();
     delete scan_;
     scan_ = nullptr;
     scanTimer_->stop();
+    for (TSheet& sh : sheets_) sh.Current = -1;
     current_ = -1;
     if (!logName.empty()) {
         scan_ = new TLogReader;
@@ -603,10 +711,12 @@ void TLxLogAnalysis::Frame(const FrameBuffer& frame, int count, std::int64_t ms)
 {
     if (!aldl_ || count <= 0) return;
     DecodeWords(*aldl_, frame, result_, false);
-    if (cells_.Ready()) {
-        if (!whole_) cells_.Add(result_, count);
-        current_ = cells_.CellOf(result_, count);
+    for (TSheet& sh : sheets_) {
+        if (!sh.Cells.Ready()) continue;
+        if (!sh.Whole) sh.Cells.Add(result_, count);
+        sh.Current = sh.Cells.CellOf(result_, count);
     }
+    current_ = sheets_[static_cast<std::size_t>(shown_)].Current;
     if (logName_.empty()) {
         data_.Add(ms, OverviewValues(result_, count));
         if (isVisible()) overview_->update();
@@ -616,11 +726,12 @@ void TLxLogAnalysis::Frame(const FrameBuffer& frame, int count, std::int64_t ms)
 
 bool TLxLogAnalysis::BuildFromLog()
 {
-    if (!aldl_ || !cells_.Ready() || logName_.empty()) return false;
+    if (!aldl_ || !Cells().Ready() || logName_.empty()) return false;
     TLogReader r;
     if (!r.Open(logName_)) return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    cells_.Clear();
+    for (TSheet& sh : sheets_)
+        if (sh.Cells.Ready()) sh.Cells.Clear();
     FrameBuffer f{};
     int count = 0;
     std::int32_t stamp = 0;
@@ -631,36 +742,38 @@ bool TLxLogAnalysis::BuildFromLog()
             if (!r.ReadLogLine(f, count, stamp)) break;
             if (count <= 0) continue;
             DecodeWords(*aldl_, f, result_, false);
-            cells_.Add(result_, count);
+            for (TSheet& sh : sheets_)
+                if (sh.Cells.Ready()) sh.Cells.Add(result_, count);
         }
     } catch (const std::exception& e) {
         ok = false;
         Dialogs().Message(e.what(), "Log Analysis", MsgButtons::Ok, MsgKind::Error);
     }
     QApplication::restoreOverrideCursor();
-    whole_ = ok;
+    for (TSheet& sh : sheets_) sh.Whole = ok && sh.Cells.Ready();
     ShowTable();
     return ok;
 }
 
 void TLxLogAnalysis::Copy()
 {
-    if (cells_.Ready()) QApplication::clipboard()->setText(Latin1(cells_.TabText()));
+    if (Cells().Ready()) QApplication::clipboard()->setText(Latin1(Cells().TabText()));
 }
 
 void TLxLogAnalysis::ShowTable()
 {
-    const int cols = cells_.Ready() ? cells_.Columns() : 0, rows = cells_.Ready() ? cells_.Rows() : 0;
+    const TCellTable& cells = Cells();
+    const int cols = cells.Ready() ? cells.Columns() : 0, rows = cells.Ready() ? cells.Rows() : 0;
     gColumns = cols;
     if (table_->columnCount() != cols || table_->rowCount() != rows) {
         table_->setColumnCount(cols);
         table_->setRowCount(rows);
     }
-    if (!cells_.Ready()) {
+    if (!cells.Ready()) {
         lblState->setText("Choose X, Y and Z, then Apply");
         return;
     }
-    const TCellSetup& s = cells_.Setup();
+    const TCellSetup& s = cells.Setup();
     QStringList h, vh;
     for (const auto& t : s.X.Texts) h << Latin1(t);
     for (const auto& t : s.Y.Texts) vh << Latin1(t);
@@ -671,7 +784,7 @@ void TLxLogAnalysis::ShowTable()
     for (int y = 0; y < rows; ++y)
         for (int x = 0; x < cols; ++x) {
             long double v = 0;
-            if (cells_.Value(x, y, v)) span = std::max(span, std::abs(static_cast<double>(v) - centre));
+            if (cells.Value(x, y, v)) span = std::max(span, std::abs(static_cast<double>(v) - centre));
         }
     for (int y = 0; y < rows; ++y)
         for (int x = 0; x < cols; ++x) {
@@ -682,10 +795,10 @@ void TLxLogAnalysis::ShowTable()
                 table_->setItem(y, x, it);
             }
             long double v = 0;
-            if (!cells_.Value(x, y, v)) {
+            if (!cells.Value(x, y, v)) {
                 it->setText("");
                 it->setBackground(QBrush());
-                it->setToolTip(QString("%1 frames").arg(cells_.Stats(x, y).Hits));
+                it->setToolTip(QString("%1 frames").arg(cells.Stats(x, y).Hits));
                 continue;
             }
             std::string text;
@@ -695,11 +808,11 @@ void TLxLogAnalysis::ShowTable()
             const double d = span > 0 ? std::clamp((static_cast<double>(v) - centre) / span, -1.0, 1.0) : 0.0;
             const int fade = static_cast<int>(255 - 150 * std::abs(d));
             it->setBackground(d >= 0 ? QColor(255, fade, fade) : QColor(fade, fade, 255));
-            it->setToolTip(QString("%1 frames").arg(cells_.Stats(x, y).Hits));
+            it->setToolTip(QString("%1 frames").arg(cells.Stats(x, y).Hits));
         }
     lblState->setText(QString("%1 frames in the table%2%3")
-                          .arg(cells_.Counted())
-                          .arg(whole_ ? QString(" (the whole log)") : QString())
+                          .arg(cells.Counted())
+                          .arg(sheets_[static_cast<std::size_t>(shown_)].Whole ? QString(" (the whole log)") : QString())
                           .arg(Scanning() ? QString(", reading the log for the overview") : QString()));
     table_->viewport()->update();
 }

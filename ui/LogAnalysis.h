@@ -1,12 +1,13 @@
 #pragma once
 // The Log Analysis page: an overview of the whole log for up to four words
 // (min/max per pixel, so a million frames draw at once) with the replay's
-// cursor, and a cell table of one word over two others, filled as frames
-// come and from the whole log on request. Its choices are kept with the
+// cursor, and cell tables of one word over two others, filled as frames
+// come and from the whole log on request; one is shown at a time. Its choices are kept with the
 // definition in their own section, which other builds pass over.
 #include "decode/Aldl.h"
 #include "decode/CellTable.h"
 #include "decode/Hex.h"
+#include "definitions/Analysis.h"
 #include "definitions/Persist.h"
 
 #include <QWidget>
@@ -90,12 +91,19 @@ public:
     void StartRun(const std::string& logName);
     // One frame shown, at `ms` of the log's (or the run's) time.
     void Frame(const FrameBuffer& frame, int count, std::int64_t ms);
-    // Builds the cell table from the whole log (the one replayed). False
+    // Builds every cell table from the whole log (the one replayed). False
     // when there is none or it cannot be read.
     bool BuildFromLog();
-    // Applies the typed choices: the table starts again. False (and a
-    // message) when they are not valid.
+    // Applies the typed choices to the table shown: it starts again. False
+    // (and a message) when they are not valid.
     bool Apply();
+    // Another table, first a copy of the one shown, and shown; false at MaxCellTables.
+    bool AddTable();
+    // Removes the table shown, unless it is the only one.
+    void RemoveTable();
+    void ShowTableAt(int index);
+    int TableCount() const { return static_cast<int>(sheets_.size()); }
+    int Shown() const { return shown_; }
     void Copy();
     // Writes the choices into the definition's store (SaveInfo calls this,
     // after the store was read again); only once they were changed here or
@@ -104,12 +112,16 @@ public:
 
     TLxOverview* Overview() const { return overview_; }
     QTableWidget* Table() const { return table_; }
-    const TCellTable& Cells() const { return cells_; }
+    const TCellTable& Cells() const { return sheets_[static_cast<std::size_t>(shown_)].Cells; }
+    const TCellTable& CellsAt(int i) const { return sheets_[static_cast<std::size_t>(i)].Cells; }
     const TOverviewData& Data() const { return data_; }
     int CurrentCell() const { return current_; }
     bool Scanning() const;
 
     QComboBox* cbWords[4] = {};
+    QComboBox* cbTable = nullptr;
+    QLineEdit* txtName = nullptr;
+    QPushButton *btnAddTable = nullptr, *btnRemoveTable = nullptr;
     QComboBox *cbX = nullptr, *cbY = nullptr, *cbZ = nullptr, *cbStat = nullptr;
     QLineEdit *txtXBreaks = nullptr, *txtYBreaks = nullptr, *txtWhere = nullptr, *txtCentre = nullptr;
     QSpinBox* spMinHits = nullptr;
@@ -123,6 +135,11 @@ private:
     void OverviewWordsChanged();
     void ShowTable();
     void SaveChoices();
+    // The shown table's choices between the widgets and its sheet.
+    void KeepSheet();
+    void LoadSheet(int index);
+    void ListTables();
+    bool SetupOf(const TCellChoices& c, TCellSetup& setup, std::string& error) const;
     std::array<float, 4> OverviewValues(const TFrameResult& r, int count) const;
     int WordOf(const QComboBox* c) const; // -1 for none
 
@@ -132,15 +149,21 @@ private:
     TLxOverview* overview_ = nullptr;
     QTableWidget* table_ = nullptr;
     QLabel* lblState = nullptr;
-    TCellTable cells_;
+    struct TSheet {
+        TCellChoices Choices; // as typed, IDs for the words
+        TCellTable Cells;
+        bool Whole = false; // built from the whole log: frames shown are in it already
+        int Current = -1;
+    };
+    std::vector<TSheet> sheets_{1};
+    int shown_ = 0;
     TFrameResult result_;
-    int current_ = -1;
+    int current_ = -1; // the shown sheet's, for the outline
     std::string logName_;
     TLogReader* scan_ = nullptr;
     QTimer* scanTimer_ = nullptr;
     std::int64_t scanTime_ = 0, scanLines_ = 0;
     std::int32_t scanStamp_ = 0;
     bool loading_ = false, touched_ = false;
-    bool whole_ = false; // built from the whole log: frames shown are in it already
     std::int64_t lastPaint_ = 0;
 };

@@ -70,8 +70,9 @@ int main(int argc, char** argv)
                       ->excludes(ids)
                       ->excludes(raw);
     app.add_option("--where", cellArgs.Where,
-                   "frames must meet every COND: ID<v, ID<=v, ID>v, ID>=v, ID=v,\n"
-                   "ID!=v on values, or ID=Text, ID!=Text on a flag word's text")
+                   "frames must meet every COND: W<v, W<=v, W>v, W>=v, W=v, W!=v on\n"
+                   "values, or W=Text, W!=Text on a flag word's text; W is a word's ID\n"
+                   "or name (\"Closed loop = Closed\")")
         ->option_text("COND,...")
         ->needs(cells);
     app.add_option("--min-hits", cellArgs.MinHits, "cells with fewer frames stay empty (default 1)")

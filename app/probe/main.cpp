@@ -1,11 +1,10 @@
 // diduvuve-probe: listens to the line, tests the cable's echo, tries to
 // silence other modules and asks the usual ECM IDs for their data, then says
 // what it found; --write puts the findings into a definition.
+#include "app/CliCommon.h"
 #include "definitions/Persist.h"
 #include "link/Probe.h"
 #include "serilink/serilink.h"
-
-#include <CLI/CLI.hpp>
 
 #include <csignal>
 #include <cstdio>
@@ -13,10 +12,6 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
-
-#ifndef DIDUVUVE_VERSION
-#define DIDUVUVE_VERSION "0"
-#endif
 
 namespace {
 
@@ -52,20 +47,20 @@ int main(int argc, char** argv)
     CLI::App app{"Tells what is on the ALDL line: the cable's echo, other modules' chatter and\n"
                  "its heartbeat, whether the bus can be silenced, and which ECM answers.",
                  "diduvuve-probe"};
+    CliSetup(app, "Usage: diduvuve-probe [--com N | --port PATH] [--listen SECONDS] [--write DEF.ald]\n");
     int com = 1;
     std::string port, write;
     double listen = 3;
-    auto* comOpt = app.add_option("--com", com, "serial port COMN (default 1)")->check(CLI::Range(1, 255));
-    app.add_option("--port", port, "the serial device at PATH instead")->excludes(comOpt);
-    app.add_option("--listen", listen, "seconds to listen first (default 3)")->check(CLI::Range(0.1, 600.0));
-    app.add_option("--write", write, "put the findings into this definition (echo, request ID, [LINK])");
-    app.set_version_flag("--version", std::string("diduvuve-probe ") + DIDUVUVE_VERSION);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int rc = app.exit(e);
-        return rc == 0 ? 0 : 2;
-    }
+    auto* comOpt = app.add_option("--com", com, "serial port COMN (default 1)")->option_text("N")->check(CLI::Range(1, 255));
+    app.add_option("--port", port, "the serial device at PATH instead")->option_text("PATH")->excludes(comOpt);
+    app.add_option("--listen", listen, "seconds to listen first (default 3)")
+        ->option_text("SECONDS")
+        ->check(CliRange(0.1, 600));
+    app.add_option("--write", write, "put the findings into this definition (echo, request ID,\n[LINK])")
+        ->option_text("DEF.ald");
+    app.footer("Exit status: 0 an ECM answered, 1 none did (or the port could not be opened),\n"
+               "2 bad usage or a definition that cannot be read.");
+    if (const auto done = CliParse(app, argc, argv)) return *done;
     TLxPersist store;
     if (!write.empty()) {
         store.FileName = write;

@@ -69,6 +69,7 @@ TEST(Probe, ReportsEachBusAndItsEcm)
 TEST(Probe, WritesWhatItFoundAndRefusesBadUsage)
 {
     EXPECT_EQ(Probe("--listen nope").status, 2);
+    EXPECT_EQ(Probe("--listen nan").status, 2);
     EXPECT_EQ(Probe("--com 1 --port /dev/null").status, 2);
     EXPECT_EQ(Probe("--frobnicate").status, 2);
 

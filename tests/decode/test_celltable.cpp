@@ -142,4 +142,23 @@ TEST_F(Cells, DefaultAxisSpansTheDisplayRange)
     EXPECT_EQ(a.Breaks.back(), 110);
 }
 
+TEST_F(Cells, ConditionsNameWordsByIdThenByName)
+{
+    aldl.Items(3).Name = "Closed loop";
+    aldl.Items(4).Name = "Coolant";
+    aldl.Items(2).Name = "RPM"; // a name that is another word's ID: the ID wins
+    aldl.Items(1).Name = "A<B";
+    std::vector<TCellCondition> w;
+    std::string e;
+    ASSERT_TRUE(ParseCellConditions("closed LOOP = Open, Coolant \xE2\x89\xA5 80,RPM<5, a<b <= 3", aldl, w, e)) << e;
+    EXPECT_EQ(ConditionsText(aldl, w), "CL=Open, CLT>=80, RPM<5, MAP<=3");
+    aldl.Items(0).Name = "coolant";
+    EXPECT_FALSE(ParseCellConditions("Coolant>=80", aldl, w, e));
+    EXPECT_EQ(e, "condition \"Coolant>=80\": \"Coolant\" is the name of several words (RPM, CLT): use the ID");
+    EXPECT_FALSE(ParseCellConditions("Oil temp > 3", aldl, w, e));
+    EXPECT_EQ(e, "condition \"Oil temp > 3\": unknown word \"Oil temp\" (neither an ID nor a word's name)");
+    EXPECT_FALSE(ParseCellConditions("Closed loop = Shut", aldl, w, e));
+    EXPECT_EQ(e, "condition \"Closed loop = Shut\": \"Shut\" is not a number or one of the texts of Closed loop");
+}
+
 } // namespace

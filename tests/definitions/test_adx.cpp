@@ -240,12 +240,14 @@ TEST(Adx, MappingOfEachElement)
                           "Histogram", "Connect step not imported (no link setting holds it): read reply \"Reply\"", "(1) are read"})
         EXPECT_NE(report.find(s), std::string::npos) << s;
     EXPECT_TRUE(imp.Warnings.empty());
-    // The first histogram that reads imported values is the cell table; its breakpoints by index.
-    const TAnalysisChoices& a = imp.Analysis;
-    EXPECT_TRUE(imp.HasAnalysis);
-    EXPECT_EQ(a.X + ":" + a.XBreaks + ";" + a.Y + ":" + a.YBreaks + ";" + a.Z + " " + a.Centre,
-              "TPS:20,60.5;RPM:400,800;CLT 80");
-    for (const char* s : {"not one imported value): \"BLM table\"", "one cell table): \"Second\""})
+    // Each histogram that reads imported values is a cell table, named by its title; breakpoints by index.
+    ASSERT_TRUE(imp.HasAnalysis);
+    ASSERT_EQ(imp.Analysis.Tables.size(), 2u);
+    const TCellChoices &a = imp.Analysis.Tables[0], &b = imp.Analysis.Tables[1];
+    EXPECT_EQ(a.Name + "|" + a.X + ":" + a.XBreaks + ";" + a.Y + ":" + a.YBreaks + ";" + a.Z + " " + a.Centre,
+              "Coolant cells|TPS:20,60.5;RPM:400,800;CLT 80");
+    EXPECT_EQ(b.Name + "|" + b.XBreaks + ";" + b.YBreaks, "Second|0;0");
+    for (const char* s : {"not one imported value): \"BLM table\"", "cell table 2 of the Log Analysis page: \"Second\""})
         EXPECT_NE(report.find(s), std::string::npos) << s;
     // The connect macro's silence wait, repeated and literal mode 8 sends as the link settings.
     const TLinkSettings& l = imp.Link;

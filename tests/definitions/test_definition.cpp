@@ -1,4 +1,5 @@
 #include "decode/Aldl.h"
+#include "definitions/Analysis.h"
 #include "definitions/Definition.h"
 #include "tests/definitions/TempDir.h"
 
@@ -92,3 +93,33 @@ TEST(Definition, LoadsFilesAndNamesWhyNot)
 }
 
 } // namespace
+
+TEST(Definition, CellTablesBesideTheFirstKeepTheirOwnKeys)
+{
+    // A file of the one-table form reads as one table and gains no new keys on write.
+    TLxPersist store;
+    for (const char* l : {"[ANALYSIS]", "Overview=RPM,-,-,-", "X=RPM", "XBreaks=800,1600", "Where=CL=Closed"})
+        store.Lines.push_back(l);
+    TAnalysisChoices c = ReadAnalysisChoices(store);
+    ASSERT_EQ(c.Tables.size(), 1u);
+    EXPECT_EQ(c.Tables[0].XBreaks + " " + c.Tables[0].Where + " " + c.Tables[0].Stat, "800,1600 CL=Closed mean");
+    WriteAnalysisChoices(store, c);
+    EXPECT_EQ(store.FindKey(AnalysisSection, "Name"), -1);
+    EXPECT_EQ(ReadAnalysisChoices(store).Tables, c.Tables);
+
+    // Three tables: the first stays where a one-table build reads it.
+    c.Tables.resize(3);
+    c.Tables[0].Name = "Fuel", c.Tables[1].X = "TPS", c.Tables[2].Where = "Coolant >= 80", c.Tables[2].MinHits = "5";
+    WriteAnalysisChoices(store, c);
+    EXPECT_EQ(store.ReadString(AnalysisSection, "XBreaks", ""), "800,1600");
+    EXPECT_EQ(store.ReadString(AnalysisSection, "X2", ""), "TPS");
+    EXPECT_EQ(store.ReadString(AnalysisSection, "Where3", ""), "Coolant >= 80");
+    EXPECT_EQ(ReadAnalysisChoices(store).Tables, c.Tables);
+
+    // Removing tables removes their keys.
+    c.Tables.resize(1);
+    WriteAnalysisChoices(store, c);
+    EXPECT_EQ(store.FindKey(AnalysisSection, "MinHits3"), -1);
+    EXPECT_EQ(ReadAnalysisChoices(store).Tables, c.Tables);
+    EXPECT_EQ(CellTableName(c.Tables[0], 0) + "," + CellTableName(TCellChoices{}, 1), "Fuel,Table 2");
+}

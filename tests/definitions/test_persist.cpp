@@ -1,14 +1,13 @@
 #include "decode/Errors.h"
 #include "definitions/Persist.h"
 #include "tests/definitions/TempDir.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/ScriptedDialogs.h"
 
 #include <cerrno>
-#include <csignal>
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -280,28 +279,6 @@ TEST(Persist, AFileThatCantBeCreatedGivesFalseQuietly)
     EXPECT_TRUE(dialogs.asked.empty());
     EXPECT_EQ(dir.Entries(), 0);
 }
-
-// Limits the size of any file written, so a write fails as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit l = old_;
-        l.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &l);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, old_handler_);
-    }
-
-private:
-    rlimit old_{};
-    void (*old_handler_)(int) = nullptr;
-};
 
 TEST(Persist, AWriteErrorIsReportedAndTheOldFileStaysWhole)
 {

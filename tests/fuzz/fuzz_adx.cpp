@@ -1,6 +1,6 @@
 // An ADX file as diduvuve-import and the window read it: imported, written
 // back as ADX and imported again, which gives the same rows, header and
-// cell table and link settings; the definition text reads back with as many
+// cell tables and link settings; the definition text reads back with as many
 // words and the same link settings.
 #include "definitions/Adx.h"
 #include "definitions/Persist.h"

@@ -2,21 +2,23 @@
 // edit, delete and move words, and the unsaved-definition question.
 #include "decode/Aldl.h"
 #include "definitions/Sgrid.h"
-#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/Application.h"
-#include "ui/Companions.h"
 #include "ui/LogAnalysis.h"
 #include "ui/Main.h"
-#include "ui/QtDialogs.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -31,42 +33,32 @@ std::string ReadAll(const QString& path)
 
 class TestDocuments : public QObject {
     Q_OBJECT
+    std::unique_ptr<WindowFixture> fx;
     ScriptedDialogs* dialogs = nullptr;
     TfrmMain* w = nullptr;
-    TfrmEditWord* edit = nullptr;
     QTemporaryDir* tmp = nullptr;
-    QString oldDir;
 
-    std::string Copy(const char* example, const char* as)
+    std::string Copy(const char* example, const std::string& as)
     {
-        const QString to = tmp->filePath(as);
-        QFile::copy(QString(EXAMPLES_DIR "/") + example, to);
-        return to.toStdString();
+        const std::string to = fx->Tmp(as);
+        QFile::copy(QString(EXAMPLES_DIR "/") + example, QString::fromStdString(to));
+        return to;
     }
     std::string Title() const { return w->windowTitle().toStdString(); }
 
 private slots:
     void init()
     {
-        tmp = new QTemporaryDir;
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(tmp->path());
-        dialogs = new ScriptedDialogs;
-        w = new TfrmMain;
+        fx = std::make_unique<WindowFixture>("");
+        w = fx->w;
+        dialogs = &fx->dialogs;
+        tmp = &fx->tmp;
         w->show(); // so closing can be seen
-        edit = new TfrmEditWord(w);
-        frmEditWord = edit;
+        fx->AddWordDialog();
     }
     void cleanup()
     {
-        SetModalHook({});
-        frmEditWord = nullptr;
-        delete w;
-        QDir::setCurrent(oldDir);
-        const auto unexpected = dialogs->unexpected;
-        delete dialogs;
-        delete tmp;
-        QVERIFY2(unexpected.empty(), unexpected.empty() ? "" : unexpected.front().c_str());
+        WindowFixture::End(fx);
     }
 
     void openFillsHeaderAndDisplays()
@@ -282,6 +274,31 @@ private slots:
         QCOMPARE(dialogs->Messages().back(), error);
         dialogs->QueueAnswer(MsgAnswer::No);
         QVERIFY(w->close());
+    }
+
+    // No temporary file can go beside it (its name would be too long), the
+    // write stops part-way as on a full disk, and the old bytes can't go back.
+    void aSaveInPlaceThatCannotPutTheOldBytesBackSaysTheFileIsDamaged()
+    {
+        const std::string file = Copy("small.ald", std::string(240, 'd') + ".ald");
+        dialogs->QueueFile(file);
+        w->Open1Click();
+        w->txtYear->setText("2003");
+        {
+            FileSizeLimit limit(QFileInfo(QString::fromStdString(file)).size() / 2);
+            w->Save1Click();
+        }
+        QCOMPARE(dialogs->Messages(),
+                 std::vector<std::string>{"I/O error writing " + file +
+                                          ": File too large. The file is damaged and its old content could not be "
+                                          "put back; the unsaved definition is still open here: save it under "
+                                          "another name."});
+        QVERIFY(w->sgAldl->Modified());
+        QCOMPARE(Title(), "ALDL 8192 baud Analyser - " + file);
+        const std::string other = fx->Tmp("other.ald");
+        dialogs->QueueFile(other);
+        w->SaveAs1Click();
+        QVERIFY(ReadAll(QString::fromStdString(other)).find(",2003,") != std::string::npos);
     }
 
     void newKeepsHeaderFieldsAndDisplays()

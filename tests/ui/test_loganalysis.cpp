@@ -3,30 +3,28 @@
 #include "app/csv/CellExport.h"
 #include "definitions/Sgrid.h"
 #include "link/LogFile.h"
-#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/LogAnalysis.h"
 #include "ui/Main.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
 #include <fstream>
+#include <memory>
 
 class TestLogAnalysis : public QObject {
     Q_OBJECT
+    std::unique_ptr<WindowFixture> fx;
     ScriptedDialogs* dialogs = nullptr;
     TfrmMain* w = nullptr;
-    QTemporaryDir* tmp = nullptr;
-    QString oldDir;
     std::string log, def;
 
     void Open(TfrmMain& win, const std::string& name)
@@ -39,38 +37,31 @@ class TestLogAnalysis : public QObject {
 private slots:
     void init()
     {
-        tmp = new QTemporaryDir;
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(tmp->path());
-        log = (tmp->path() + "/r.alg").toStdString();
-        def = (tmp->path() + "/d.ald").toStdString();
-        QFile::copy(EXAMPLES_DIR "/ecmsim.ald", QString::fromStdString(def));
-        QFile(QString::fromStdString(def)).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        // Engine speed (bytes 4-5), MAP (7), closed loop (11.0) and BLM (17) wander over 300 frames.
-        TLogWriter out;
-        QVERIFY(out.Create(log));
-        FrameBuffer f{};
-        for (int i = 0; i < 300; ++i) {
-            const int rpm4 = 3200 + (i * 97) % 12000;
-            f[3] = static_cast<std::uint8_t>(rpm4 >> 8), f[4] = static_cast<std::uint8_t>(rpm4);
-            f[6] = static_cast<std::uint8_t>((i * 31) % 200), f[10] = static_cast<std::uint8_t>(i % 3 != 0);
-            f[16] = static_cast<std::uint8_t>(110 + i % 37), f[18] = static_cast<std::uint8_t>(i);
-            out.WriteLogLine(i * 100, f.data(), 20);
-        }
-        out.Close();
-        dialogs = new ScriptedDialogs;
-        w = new TfrmMain;
-        Open(*w, def);
+        fx = std::make_unique<WindowFixture>("d.ald", [this](WindowFixture& folder) {
+            log = folder.Tmp("r.alg"), def = folder.Tmp("d.ald");
+            QFile::copy(EXAMPLES_DIR "/ecmsim.ald", QString::fromStdString(def));
+            QFile(QString::fromStdString(def)).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            // Engine speed (bytes 4-5), MAP (7), closed loop (11.0) and BLM (17) wander over 300 frames.
+            TLogWriter out;
+            QVERIFY(out.Create(log));
+            FrameBuffer f{};
+            for (int i = 0; i < 300; ++i) {
+                const int rpm4 = 3200 + (i * 97) % 12000;
+                f[3] = static_cast<std::uint8_t>(rpm4 >> 8), f[4] = static_cast<std::uint8_t>(rpm4);
+                f[6] = static_cast<std::uint8_t>((i * 31) % 200), f[10] = static_cast<std::uint8_t>(i % 3 != 0);
+                f[16] = static_cast<std::uint8_t>(110 + i % 37), f[18] = static_cast<std::uint8_t>(i);
+                out.WriteLogLine(i * 100, f.data(), 20);
+            }
+            out.Close();
+        });
+        w = fx->w;
+        dialogs = &fx->dialogs;
+        w->tabMain->setCurrentWidget(w->pnlAnalysis);
         w->txtInterval->setText("0");
     }
     void cleanup()
     {
-        delete w;
-        QDir::setCurrent(oldDir);
-        const auto unexpected = dialogs->unexpected;
-        delete dialogs;
-        delete tmp;
-        QVERIFY2(unexpected.empty(), unexpected.empty() ? "" : unexpected.front().c_str());
+        WindowFixture::End(fx);
     }
 
     void wholeLogTableIsTheToolsTableAndOverviewSeeks()

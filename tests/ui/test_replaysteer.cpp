@@ -70,11 +70,7 @@ private slots:
     }
     void cleanup()
     {
-        delete fx->w; // closing may ask something too
-        fx->w = w = nullptr;
-        const std::string unexpected = fx->Unexpected();
-        fx.reset();
-        QVERIFY2(unexpected.empty(), unexpected.c_str());
+        WindowFixture::End(fx);
     }
 
     void seekingAndBackWhilePaused()

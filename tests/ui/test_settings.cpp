@@ -1,6 +1,6 @@
 // The main window's settings file, the chart context menu and the grid-lines dialog.
 #include "definitions/Sgrid.h"
-#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/Companions.h"
 #include "ui/Main.h"
 #include "ui/QtDialogs.h"
@@ -68,8 +68,7 @@ QByteArray DefaultChart(int n)
 
 class TestSettings : public QObject {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> tmp;
-    QString oldDir;
+    std::unique_ptr<TestFolder> fx;
     ScriptedDialogs* dialogs = nullptr;
     TfrmMain* w = nullptr;
 
@@ -86,26 +85,19 @@ class TestSettings : public QObject {
         w->Charts1Click();
         QCoreApplication::processEvents();
     }
-    QByteArray Written() const { return ReadAll(tmp->filePath(Ini)); }
+    QByteArray Written() const { return ReadAll(fx->tmp.filePath(Ini)); }
 
 private slots:
     void init()
     {
-        tmp = std::make_unique<QTemporaryDir>();
-        QVERIFY(tmp->isValid());
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(tmp->path());
-        dialogs = new ScriptedDialogs;
+        fx = std::make_unique<TestFolder>();
+        dialogs = &fx->dialogs;
     }
     void cleanup()
     {
         delete w;
         w = nullptr;
-        QDir::setCurrent(oldDir);
-        const auto unexpected = dialogs->unexpected;
-        delete dialogs;
-        tmp.reset();
-        QVERIFY2(unexpected.empty(), unexpected.empty() ? "" : unexpected.front().c_str());
+        TestFolder::End(fx);
     }
 
     void firstRunUsesDefaultsAndWritesTheFullFile()
@@ -279,7 +271,7 @@ private slots:
         QTemporaryDir elsewhere;
         QDir::setCurrent(elsewhere.path());
         QVERIFY(w->close());
-        QDir::setCurrent(tmp->path());
+        QDir::setCurrent(fx->tmp.path());
         QVERIFY(!QFile::exists(elsewhere.filePath(Ini)));
         const QByteArray file = Written();
         QVERIFY(Section(file, "[FORM]").contains("Width=700\n"));

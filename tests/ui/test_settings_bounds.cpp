@@ -1,15 +1,13 @@
 // Settings files no program of ours wrote: one far too large, one of binary
 // garbage. The window opens either way and loses nothing of them.
-#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/Main.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 #include <memory>
 #include <unistd.h>
@@ -28,26 +26,18 @@ QByteArray Head(const QString& name, qint64 n)
 
 class TestSettingsBounds : public QObject {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> tmp;
-    QString oldDir;
-    std::unique_ptr<ScriptedDialogs> dialogs;
+    std::unique_ptr<TestFolder> fx;
+    ScriptedDialogs* dialogs = nullptr;
 
 private slots:
     void init()
     {
-        tmp = std::make_unique<QTemporaryDir>();
-        QVERIFY(tmp->isValid());
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(tmp->path());
-        dialogs = std::make_unique<ScriptedDialogs>();
+        fx = std::make_unique<TestFolder>();
+        dialogs = &fx->dialogs;
     }
     void cleanup()
     {
-        QDir::setCurrent(oldDir);
-        const auto unexpected = dialogs->unexpected;
-        dialogs.reset();
-        tmp.reset();
-        QVERIFY2(unexpected.empty(), unexpected.empty() ? "" : unexpected.front().c_str());
+        TestFolder::End(fx);
     }
 
     void aFileTooLargeIsRefusedOnceAndLeftAlone()
@@ -74,15 +64,11 @@ private slots:
     void aDiskErrorAtCloseIsSilent()
     {
         auto w = std::make_unique<TfrmMain>();
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = old;
-        small.rlim_cur = 64;
-        setrlimit(RLIMIT_FSIZE, &small);
-        const bool closed = w->close();
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldSignal);
+        bool closed = false;
+        {
+            FileSizeLimit limit(64);
+            closed = w->close();
+        }
         QVERIFY(closed);
         QVERIFY(dialogs->Messages().empty());
     }

@@ -45,9 +45,7 @@ private slots:
     }
     void cleanup()
     {
-        const std::string unexpected = fx->Unexpected();
-        fx.reset();
-        QVERIFY2(unexpected.empty(), unexpected.c_str());
+        WindowFixture::End(fx);
     }
 
     void countsByKindAndTheReplyChecksum()
