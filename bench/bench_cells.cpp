@@ -4,12 +4,9 @@
 #include "app/csv/CellExport.h"
 #include "link/LogFile.h"
 
-#include <benchmark/benchmark.h>
+#include "bench/BenchFiles.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <stdexcept>
-#include <unistd.h>
+#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -63,26 +60,9 @@ void BM_CellTableOneHour(benchmark::State& state)
 }
 BENCHMARK(BM_CellTableOneHour)->Unit(benchmark::kMillisecond);
 
-struct LogFixture {
-    std::string dir, file;
+struct LogFixture : TempLog {
     static constexpr int kLines = 1000000;
-    LogFixture()
-    {
-        const char* t = std::getenv("TMPDIR");
-        std::string tmpl = std::string(t && *t ? t : "/tmp") + "/benchcells-XXXXXX";
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        dir = tmpl;
-        file = dir + "/hour.alg";
-        TLogWriter w;
-        if (!w.Create(file)) throw std::runtime_error("cannot create " + file);
-        std::uint32_t seed = 7;
-        FrameBuffer f{};
-        for (int i = 0; i < kLines; ++i) {
-            Frame(f, seed, i);
-            w.WriteLogLine(i * 90, f.data(), 20);
-        }
-    }
-    ~LogFixture() { std::filesystem::remove_all(dir); }
+    LogFixture() : TempLog("benchcells", kLines, 20, 90, [seed = 7u](int i, FrameBuffer& f) mutable { Frame(f, seed, i); }) {}
 };
 
 // What diduvuve-csv --cells does for a log: read every line, decode, bin.

@@ -3,43 +3,28 @@
 #include "app/csv/CsvExport.h"
 #include "link/LogFile.h"
 
-#include <benchmark/benchmark.h>
+#include "bench/BenchFiles.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <stdexcept>
-#include <unistd.h>
+#include <benchmark/benchmark.h>
 
 namespace {
 
 constexpr int kLines = 100000;
 constexpr int kFrame = 60;
 
-struct Fixture {
-    std::string dir, file;
+struct Fixture : TempLog {
     TDefinition def;
     Fixture()
+        : TempLog("benchcsv", kLines, kFrame, 80, [seed = 12345u](int, FrameBuffer& f) mutable {
+              for (int b = 0; b < kFrame; ++b) {
+                  seed = seed * 1664525u + 1013904223u;
+                  f[b] = static_cast<std::uint8_t>(seed >> 24);
+              }
+          })
     {
         std::string error;
         if (!LoadDefinitionFile(EXAMPLES_DIR "/sixty.ald", def, error)) throw std::runtime_error(error);
-        const char* t = std::getenv("TMPDIR");
-        std::string tmpl = std::string(t && *t ? t : "/tmp") + "/benchcsv-XXXXXX";
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        dir = tmpl;
-        file = dir + "/bench.alg";
-        TLogWriter w;
-        if (!w.Create(file)) throw std::runtime_error("cannot create " + file);
-        std::uint32_t seed = 12345;
-        FrameBuffer f{};
-        for (int i = 0; i < kLines; ++i) {
-            for (int b = 0; b < kFrame; ++b) {
-                seed = seed * 1664525u + 1013904223u;
-                f[b] = static_cast<std::uint8_t>(seed >> 24);
-            }
-            w.WriteLogLine(i * 80, f.data(), kFrame);
-        }
     }
-    ~Fixture() { std::filesystem::remove_all(dir); }
 };
 
 void Run(benchmark::State& state, TCsvOptions options)

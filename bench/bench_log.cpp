@@ -2,12 +2,9 @@
 // parsed through the replay reader; also one line parsed and one written.
 #include "link/LogFile.h"
 
-#include <benchmark/benchmark.h>
+#include "bench/BenchFiles.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <stdexcept>
-#include <unistd.h>
+#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -21,23 +18,8 @@ FrameBuffer SampleFrame(int i)
     return f;
 }
 
-struct LogFixture {
-    std::string dir, file;
-    LogFixture()
-    {
-        const char* t = std::getenv("TMPDIR");
-        std::string tmpl = std::string(t && *t ? t : "/tmp") + "/benchlog-XXXXXX";
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        dir = tmpl;
-        file = dir + "/bench.alg";
-        TLogWriter w;
-        if (!w.Create(file)) throw std::runtime_error("cannot create " + file);
-        for (int i = 0; i < kLines; ++i) {
-            FrameBuffer f = SampleFrame(i);
-            w.WriteLogLine(i * 100, f.data(), kFrame);
-        }
-    }
-    ~LogFixture() { std::filesystem::remove_all(dir); }
+struct LogFixture : TempLog {
+    LogFixture() : TempLog("benchlog", kLines, kFrame, 100, [](int i, FrameBuffer& f) { f = SampleFrame(i); }) {}
 };
 
 void BM_ReadLog100k(benchmark::State& state)
@@ -98,24 +80,16 @@ BENCHMARK(BM_FormatLogLine);
 // them; the syncs to disk (at most two a second) are part of the cost.
 void BM_WriteLogLine(benchmark::State& state)
 {
-    const char* t = std::getenv("TMPDIR");
-    std::string dir = std::string(t && *t ? t : "/tmp") + "/benchlogw-XXXXXX";
-    if (!::mkdtemp(dir.data())) {
-        state.SkipWithError("mkdtemp failed");
+    TempFolder dir("benchlogw");
+    TLogWriter w;
+    if (!w.Create(dir.Path("w.alg"))) {
+        state.SkipWithError("cannot create log");
         return;
     }
-    {
-        TLogWriter w;
-        if (!w.Create(dir + "/w.alg")) {
-            state.SkipWithError("cannot create log");
-            return;
-        }
-        FrameBuffer f = SampleFrame(7);
-        std::int32_t stamp = 0;
-        for (auto _ : state) w.WriteLogLine(stamp += 80, f.data(), kFrame);
-        state.SetItemsProcessed(state.iterations());
-    }
-    std::filesystem::remove_all(dir);
+    FrameBuffer f = SampleFrame(7);
+    std::int32_t stamp = 0;
+    for (auto _ : state) w.WriteLogLine(stamp += 80, f.data(), kFrame);
+    state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_WriteLogLine)->MinTime(2.0);
 

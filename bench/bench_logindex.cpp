@@ -5,26 +5,19 @@
 #include "link/LogFile.h"
 #include "link/LogIndex.h"
 
+#include "bench/BenchFiles.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <stdexcept>
-#include <unistd.h>
 
 namespace {
 
-struct BigLog {
-    std::string dir, file;
+struct BigLog : TempFolder {
+    std::string file = Path("big.alg");
     std::int64_t bytes = 0;
-    BigLog()
+    BigLog() : TempFolder("benchindex")
     {
-        const char* t = std::getenv("TMPDIR");
-        std::string tmpl = std::string(t && *t ? t : "/tmp") + "/benchindex-XXXXXX";
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        dir = tmpl;
-        file = dir + "/big.alg";
         const char* mb = std::getenv("DIDUVUVE_BENCH_LOG_MB");
         const std::int64_t target = (mb ? std::atoll(mb) : 1024) << 20;
         std::FILE* f = std::fopen(file.c_str(), "wb");
@@ -49,7 +42,6 @@ struct BigLog {
         bytes += static_cast<std::int64_t>(std::fwrite(chunk.data(), 1, chunk.size(), f));
         if (std::fclose(f) != 0) throw std::runtime_error("cannot write " + file);
     }
-    ~BigLog() { std::filesystem::remove_all(dir); }
 };
 
 BigLog& Log()

@@ -1,6 +1,10 @@
 // The whole window offscreen: one decoded frame into tables and charts, a
-// fast replay with the charts showing, and live frames against the paced
-// simulated ECM compared with what the 8192-baud line allows.
+// fast replay with the charts showing, live frames against the paced
+// simulated ECM compared with what the 8192-baud line allows, and live
+// frames through the VT body module's chatter with the link settings of
+// examples/holden-vt-vy-link.ald against the same ECM on a quiet bus
+// (target: at least 0.9 of the quiet rate).
+#include "bench/BenchFiles.h"
 #include "definitions/Sgrid.h"
 #include "link/LogFile.h"
 #include "tests/support/EcmSim.h"
@@ -24,12 +28,37 @@ double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_cloc
     return std::chrono::duration<double>(b - a).count();
 }
 
-void Load(ScriptedDialogs& dialogs, TfrmMain& w, const char* file)
+void Load(ScriptedDialogs& dialogs, TfrmMain& w, const std::string& file)
 {
-    dialogs.QueueFile(std::string(EXAMPLES_DIR) + "/" + file);
+    dialogs.QueueFile(file.find('/') == std::string::npos ? std::string(EXAMPLES_DIR) + "/" + file : file);
     w.Open1Click(); // the header fields too: request, echo, port
     w.txtInterval->setText("0");
 }
+
+// The window with a definition open, the charts showing and `log` the next
+// file the dialogs give.
+struct ChartWindow {
+    ScriptedDialogs dialogs;
+    TfrmMain w;
+    ChartWindow(const std::string& definition, const std::string& log)
+    {
+        w.show();
+        Load(dialogs, w, definition);
+        w.tabMain->setCurrentWidget(w.Charts);
+        dialogs.QueueFile(log);
+    }
+    // A live run recorded for `ms`; its length in seconds.
+    double Record(int ms)
+    {
+        w.Logging1Click();
+        QTimer::singleShot(ms, &w, [this] { w.btnStopClick(); });
+        const auto t0 = std::chrono::steady_clock::now();
+        w.btnRecordClick();
+        const double s = Seconds(t0, std::chrono::steady_clock::now());
+        w.Logging1Click();
+        return s;
+    }
+};
 
 FrameBuffer Frame(std::uint32_t seed)
 {
@@ -75,12 +104,8 @@ void BM_ReplayTwentyThousandLines(benchmark::State& state)
         }
     }
     for (auto _ : state) {
-        ScriptedDialogs dialogs;
-        TfrmMain w;
-        w.show();
-        Load(dialogs, w, "ecmsim.ald");
-        w.tabMain->setCurrentWidget(w.Charts);
-        dialogs.QueueFile(log);
+        ChartWindow cw("ecmsim.ald", log);
+        TfrmMain& w = cw.w;
         const auto t0 = std::chrono::steady_clock::now();
         w.btnPlayClick(); // returns at the end of the log
         const double s = Seconds(t0, std::chrono::steady_clock::now());
@@ -99,22 +124,11 @@ void BM_LiveFramesAgainstLine(benchmark::State& state)
         QTemporaryDir dir;
         const std::string log = dir.filePath("live.alg").toStdString();
         EcmSim sim({"--quiet"});
-        ScriptedDialogs dialogs;
-        TfrmMain w;
-        w.show();
-        Load(dialogs, w, "ecmsim.ald");
-        w.tabMain->setCurrentWidget(w.Charts);
-        dialogs.QueueFile(log);
-        w.Logging1Click();
-        QTimer::singleShot(5000, &w, [&w] { w.btnStopClick(); });
-        const auto t0 = std::chrono::steady_clock::now();
-        w.btnRecordClick();
-        const double s = Seconds(t0, std::chrono::steady_clock::now());
-        w.Logging1Click();
-        std::ifstream in(log, std::ios::binary);
-        std::string all((std::istreambuf_iterator<char>(in)), {});
+        ChartWindow cw("ecmsim.ald", log);
+        const double s = cw.Record(5000);
+        const std::string all = FileText(log);
         const double frames = static_cast<double>(std::count(all.begin(), all.end(), '\n'));
-        for (const auto& m : dialogs.Messages()) state.SkipWithError(m.c_str());
+        for (const auto& m : cw.dialogs.Messages()) state.SkipWithError(m.c_str());
         state.SetIterationTime(s);
         state.counters["frames_per_s"] = frames / s;
         state.counters["line_max_per_s"] = 1 / lineFrameSeconds;
@@ -122,6 +136,30 @@ void BM_LiveFramesAgainstLine(benchmark::State& state)
     }
 }
 BENCHMARK(BM_LiveFramesAgainstLine)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_LiveFramesThroughVtChatter(benchmark::State& state)
+{
+    // Long enough for several renewals of the silence (every 2 s).
+    constexpr int kMs = 12000;
+    TempFolder dir("benchwindowvt");
+    for (auto _ : state) {
+        double rate[2] = {};
+        double wall = 0;
+        for (int chatter = 0; chatter < 2; ++chatter) {
+            const std::string log = dir.Path(chatter ? "chatter.alg" : "quiet.alg");
+            EcmSim sim(chatter ? std::vector<std::string>{"--chatter", "vt", "--quiet"} : std::vector<std::string>{"--quiet"});
+            ChartWindow cw(SimulatorDefinition(dir, EXAMPLES_DIR, chatter), log);
+            wall += cw.Record(kMs);
+            for (const auto& m : cw.dialogs.Messages()) state.SkipWithError(m.c_str());
+            rate[chatter] = LogRate(log);
+        }
+        state.SetIterationTime(wall);
+        state.counters["quiet frames/s"] = rate[0];
+        state.counters["chatter frames/s"] = rate[1];
+        state.counters["ratio"] = rate[0] > 0 ? rate[1] / rate[0] : 0;
+    }
+}
+BENCHMARK(BM_LiveFramesThroughVtChatter)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

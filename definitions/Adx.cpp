@@ -396,6 +396,7 @@ TLinkSettings LinkFromConnect(const std::vector<TStep>& steps, std::vector<std::
 {
     TLinkSettings s;
     s.QuietWait = 0; // a macro without a silence wait sends at once
+    s.QuietWaitSet = true;
     std::vector<std::string> requests;
     int repeat = 0;
     bool quiet = false;

@@ -95,7 +95,7 @@ TLiveFrame TBusLink::ReadFrame(const std::vector<std::string>& requests, bool ec
     sawForeign_ = false;
     for (const std::string& r : requests) f.Count = Exchange(r, echo, frame.data(), header);
     chatterFailure_ = f.Count < 0 && sawForeign_;
-    if (sawForeign_) burstDue_ = true;
+    if (sawForeign_ || (f.Count < 0 && QuietWaitAlone())) burstDue_ = true;
     f.Stamp = static_cast<std::int32_t>(StampClockMs() - startMs);
     return f;
 }
@@ -172,7 +172,8 @@ int TBusLink::SkipExchange(const std::vector<std::uint8_t>& req, bool echo, std:
             if (ReadUntil(reply + 2, 1, deadline) < 1) return AldlNoHeader;
             if (header) std::memcpy(header, reply, 3);
             const int length = reply[1] - 0x55;
-            if (length > 127) {
+            // below 0x55 too: a negative length would read without end into the reply
+            if (length < 0 || length > 127) {
                 Drain(deadline);
                 return AldlBadLength;
             }
@@ -199,6 +200,11 @@ int TBusLink::SkipExchange(const std::vector<std::uint8_t>& req, bool echo, std:
     }
     Drain(deadline);
     return echoDone ? AldlNoHeader : AldlNoEcho;
+}
+
+bool TBusLink::QuietWaitAlone() const
+{
+    return s_.QuietWaitSet && s_.QuietWait > 0 && LinkRequests(s_.Silence).empty();
 }
 
 bool TBusLink::WaitQuiet()
@@ -237,7 +243,10 @@ void TBusLink::SendBurst(bool echo)
     burstDue_ = false;
     lastBurst_ = StampClockMs();
     const auto reqs = LinkRequests(s_.Silence);
-    if (reqs.empty()) return;
+    if (reqs.empty()) {
+        if (QuietWaitAlone() && !WaitQuiet()) Note("No quiet gap in " + std::to_string(s_.QuietTimeout) + " ms");
+        return;
+    }
     const bool quiet = WaitQuiet();
     const int repeat = std::max(1, s_.SilenceRepeat);
     int sent = 0;

@@ -56,6 +56,8 @@ private:
                      std::uint8_t* header);
     void SendBurst(bool echo);
     bool WaitQuiet();
+    // Nothing silences the bus, yet the section asks for the quiet wait.
+    bool QuietWaitAlone() const;
     // Reads for `ms`; what came in is kept in heard_.
     void Listen(int ms);
     std::vector<std::uint8_t> heard_;

@@ -84,6 +84,7 @@ TLinkSettings ReadLinkSettings(const TLxPersist& store)
     s.SilenceRepeat = IntKey(store, "SilenceRepeat", s.SilenceRepeat, 1, 20);
     s.SilenceGap = IntKey(store, "SilenceGap", s.SilenceGap, 0, 2000);
     s.QuietWait = IntKey(store, "QuietWait", s.QuietWait, 0, 5000);
+    s.QuietWaitSet = !Trim(store.ReadString(LinkSection, "QuietWait", "")).empty();
     s.QuietTimeout = IntKey(store, "QuietTimeout", s.QuietTimeout, 0, 30000);
     s.Renew = IntKey(store, "Renew", s.Renew, 0, 600000);
     std::string foreign = Trim(store.ReadString(LinkSection, "Foreign", "fail"));
@@ -105,7 +106,8 @@ void WriteLinkSettings(TLxPersist& store, const TLinkSettings& s)
     store.WriteString(LinkSection, "Silence", s.Silence);
     store.WriteString(LinkSection, "SilenceRepeat", std::to_string(s.SilenceRepeat));
     store.WriteString(LinkSection, "SilenceGap", std::to_string(s.SilenceGap));
-    store.WriteString(LinkSection, "QuietWait", std::to_string(s.QuietWait));
+    if (s.QuietWaitSet) store.WriteString(LinkSection, "QuietWait", std::to_string(s.QuietWait));
+    else store.DeleteKey(LinkSection, "QuietWait");
     store.WriteString(LinkSection, "QuietTimeout", std::to_string(s.QuietTimeout));
     store.WriteString(LinkSection, "Renew", std::to_string(s.Renew));
     store.WriteString(LinkSection, "Foreign", s.SkipForeign ? "skip" : "fail");

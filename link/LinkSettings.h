@@ -20,6 +20,11 @@ struct TLinkSettings {
     int SilenceRepeat = DefaultRepeat;
     int SilenceGap = DefaultGap;   // ms between repeats
     int QuietWait = DefaultQuietWait;       // ms of silence wanted before a burst; 0: none
+    // The section names QuietWait itself. Only then does a bus that nothing
+    // silences get the quiet wait too, before a run's first request and after
+    // a request that got no answer (an ECM that listens only in a short pause
+    // after its own talk).
+    bool QuietWaitSet = false;
     int QuietTimeout = DefaultQuietTimeout; // send anyway after this long
     int Renew = 0;                 // ms between bursts during a run; 0: only when needed
     bool SkipForeign = false;      // Foreign=skip (else fail)

@@ -35,16 +35,36 @@ class Splitter {
 public:
     void Add(std::uint8_t b, std::int64_t t)
     {
+        // A frame comes byte after byte: after a pause, bytes still waiting
+        // for more start no frame (listening from the middle of one, a data
+        // byte taken for a length could wait for 170 bytes), though a frame
+        // may end among them.
+        if (!times_.empty() && t - times_.back() > kPauseMs) Settle(true);
         buf_.push_back(b);
         times_.push_back(t);
+        Settle(false);
+    }
+    std::vector<Heard> Frames;
+
+private:
+    static constexpr std::int64_t kPauseMs = 20;
+    void Settle(bool pause)
+    {
         for (;;) {
             if (buf_.size() >= 2 && buf_[1] < 0x55) {
                 Drop(1);
                 continue;
             }
-            if (buf_.size() < 2) return;
+            if (buf_.size() < 2) {
+                if (pause) Drop(buf_.size());
+                return;
+            }
             const std::size_t n = buf_[1] - 0x52u;
-            if (buf_.size() < n) return;
+            if (buf_.size() < n) {
+                if (!pause) return;
+                Drop(1);
+                continue;
+            }
             unsigned sum = 0;
             for (std::size_t i = 0; i < n; ++i) sum += buf_[i];
             if ((sum & 0xFF) != 0) {
@@ -55,9 +75,6 @@ public:
             Drop(n);
         }
     }
-    std::vector<Heard> Frames;
-
-private:
     void Drop(std::size_t n)
     {
         buf_.erase(buf_.begin(), buf_.begin() + static_cast<long>(n));
@@ -274,6 +291,7 @@ TLinkSettings TProbeReport::Link() const
     if (!Chatter) return s;
     s.Present = true;
     s.SkipForeign = true;
+    s.QuietWaitSet = true;
     if (SilencedBy >= 0) {
         s.Silence = ByteToHex(SilencedBy) + " 56 08";
         s.Resume = ByteToHex(SilencedBy) + " 56 09";

@@ -76,7 +76,11 @@ void TfrmMain::LinkSettingsClick()
     // Read back as a file would be: a bad value takes its default.
     TLxPersist typed;
     typed.Lines = {LinkSection};
-    for (std::size_t i = 0; i < fields.size(); ++i) typed.WriteString(LinkSection, kKeys[i], (*edited)[i]);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        // QuietWait, left as shown where the file does not name it, stays unnamed.
+        if (i == 3 && !s.QuietWaitSet && (*edited)[i] == fields[i].second) continue;
+        typed.WriteString(LinkSection, kKeys[i], (*edited)[i]);
+    }
     const TLinkSettings n = ReadLinkSettings(typed);
     if (n == s) return;
     KeepLinkEdit(*this, n);

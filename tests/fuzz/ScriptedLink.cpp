@@ -80,15 +80,17 @@ SC_API int32_t SC_CALL scRead(uint8_t* buf, uint32_t count)
         scSetError(SC_ERR_READ);
         return -1;
     }
-    std::uint32_t n = std::min<std::uint32_t>(count, static_cast<std::uint32_t>(line->data.size()));
+    std::uint32_t n = std::min<std::uint32_t>(count, static_cast<std::uint32_t>(line->data.size() - line->at));
     if (s.kind == 1) n = 0;
     if (s.kind == 2) n = std::min(n, s.part);
     if (n == 0) {
         scSetNoData();
         return -1;
     }
-    std::memcpy(buf, line->data.data(), n);
-    line->data.erase(0, n);
+    // An offset, not an erase: a long line read a byte at a time stays cheap.
+    std::memcpy(buf, line->data.data() + line->at, n);
+    line->at += n;
+    line->taken += n;
     return static_cast<int32_t>(n);
 }
 
@@ -99,6 +101,8 @@ SC_API int32_t SC_CALL scWrite(const uint8_t* buf, uint32_t count)
         return -1;
     }
     ++line->writes;
+    line->readsAtWrite = line->reads;
+    line->takenAtWrite = line->taken;
     const Step s = NextStep();
     if (s.kind == 0) {
         scSetError(SC_ERR_WRITE);
@@ -109,7 +113,7 @@ SC_API int32_t SC_CALL scWrite(const uint8_t* buf, uint32_t count)
     if (s.kind == 2) n = std::min(n, s.part);
     const std::string out(reinterpret_cast<const char*>(buf), n);
     line->written += out;
-    if (line->loopback) line->data.insert(0, out);
+    if (line->loopback) line->data.insert(line->at, out);
     return static_cast<int32_t>(n);
 }
 

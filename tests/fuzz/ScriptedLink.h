@@ -18,6 +18,13 @@ struct ScriptedLine {
     std::string written;
     int reads = 0;
     int writes = 0;
+    // Bytes handed to readers so far; both counts as they were at the last write.
+    std::size_t taken = 0;
+    int readsAtWrite = 0;
+    std::size_t takenAtWrite = 0;
+
+    // Where the next read starts in `data`.
+    std::size_t at = 0;
 };
 
 // Installs `line` (not owned) as the port; nullptr closes it.

@@ -54,6 +54,14 @@ TEST(LinkSettings, ReadWriteDefaultsAndBadValues)
     TLxPersist plain = Store({"[ALDL]", "Version=1"});
     WriteLinkSettings(plain, none);
     EXPECT_EQ(plain.Lines.size(), 2u); // a file without the section stays without it
+
+    // QuietWait stays unnamed where it was, as it changes a bus with no Silence
+    EXPECT_TRUE(r.QuietWaitSet);
+    TLxPersist quiet = Store({"[LINK]", "Silence="});
+    TLinkSettings q = ReadLinkSettings(quiet);
+    EXPECT_FALSE(q.QuietWaitSet);
+    WriteLinkSettings(quiet, q);
+    EXPECT_EQ(quiet.ReadString("[LINK]", "QuietWait", "none"), "none");
 }
 
 TEST(LinkSettings, RequestListsAndChecksums)
@@ -172,6 +180,24 @@ TEST(BusLink, WithoutLinkSettingsChatterFailsAsBeforeAndIsNamed)
     EXPECT_GT(failed, 0);
     EXPECT_TRUE(chatterNamed);
     EXPECT_EQ(bus.Skipped(), 0);
+}
+
+TEST(BusLink, QuietWaitWithoutSilenceSendsTheFirstRequestInAGap)
+{
+    // The body module talks 170 ms of every 300 and is never silenced: only
+    // a request sent in its quiet part is answered.
+    EcmSim sim({"--chatter", "vt", "--quiet", "--data-length", "20"}, 24);
+    ASSERT_EQ(scInit(sim.Com(), "baud=8192 parity=N data=8 stop=1"), 0);
+    scTimeOut(20, 10, 50);
+    TLxPersist store = Store({"[LINK]", "Silence=", "QuietWait=30", "QuietTimeout=2000"});
+    TBusLink bus(ReadLinkSettings(store));
+    for (int run = 0; run < 5; ++run) {
+        bus.Start();
+        FrameBuffer frame{};
+        EXPECT_EQ(bus.ReadFrame({"F4 57 01 00"}, true, frame, 0).Count, 21) << "run " << run;
+    }
+    scDone();
+    EXPECT_EQ(bus.Bursts(), 0);
 }
 
 TEST(BusLink, GarbageNeverHoldsAnExchangePastItsTimeouts)
