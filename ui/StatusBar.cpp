@@ -2,8 +2,23 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPainter>
 
 namespace {
+
+// Cut with an ellipsis where the bar is too narrow; the whole text is its tip.
+class ElidedLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        const QRect r = contentsRect();
+        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(text(), Qt::ElideRight, r.width()));
+    }
+};
 
 std::int64_t Now()
 {
@@ -12,13 +27,13 @@ std::int64_t Now()
     return clock.elapsed();
 }
 
-QLabel* Field(QStatusBar* bar, const char* name, bool permanent)
+QLabel* Field(QStatusBar* bar, const char* name, bool permanent, QLabel* l = nullptr, int stretch = 1)
 {
-    auto* l = new QLabel(bar);
+    if (!l) l = new QLabel(bar);
     l->setObjectName(name);
     l->setContentsMargins(6, 0, 6, 0);
     if (permanent) bar->addPermanentWidget(l);
-    else bar->addWidget(l, 1);
+    else bar->addWidget(l, stretch);
     return l;
 }
 
@@ -34,8 +49,11 @@ TLxStatusBar::TLxStatusBar(QWidget* parent) : QStatusBar(parent)
     setObjectName("StatusBar1");
     setSizeGripEnabled(false);
     lblState = Field(this, "lblState", false);
-    lblHint = Field(this, "lblHint", false);
+    lblHint = Field(this, "lblHint", false, new ElidedLabel(this), 3);
     lblHint->setStyleSheet("color: #a00000");
+    // A long hint is cut rather than widening the window past the screen.
+    lblHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblHint->setMinimumWidth(0);
     lblRecording = Field(this, "lblRecording", true);
     lblRate = Field(this, "lblRate", true);
     lblGood = Field(this, "lblGood", true);
@@ -83,6 +101,7 @@ void TLxStatusBar::Refresh()
     SetText(lblFailed, "Failed " + QString::number(stats_.Failed()));
     SetText(lblChecksum, "Bad checksum " + QString::number(stats_.BadChecksums()));
     SetText(lblHint, QString::fromLatin1(LinkHintText(stats_.Hint())));
+    if (lblHint->toolTip() != lblHint->text()) lblHint->setToolTip(lblHint->text());
 
     static const char* const kinds[] = {nullptr, "Request was not echoed.", "Expected echo did not occur.",
                                         "Reply header was not received.", "Header contained invalid length."};

@@ -80,11 +80,16 @@ private slots:
 
     void chatterWithoutLinkSettingsSaysSo()
     {
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const int width = w->width();
         EcmSim sim({"--chatter", "vs", "--quiet"});
         LiveFor(1500);
         QVERIFY(!w->StatusBar1->lblChatter->isVisibleTo(w));
         QCOMPARE(w->StatusBar1->Stats().Hint(), LinkHint::Chatter);
         QCOMPARE(w->StatusBar1->lblHint->text(), QString(LinkHintText(LinkHint::Chatter)));
+        QCOMPARE(w->width(), width); // a long hint is cut: the window still fits a laptop's screen
+        QCOMPARE(w->StatusBar1->lblHint->toolTip(), w->StatusBar1->lblHint->text());
     }
 
     void cableCheckAppliesItsFindingsAsAnEdit()
