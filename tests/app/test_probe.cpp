@@ -9,7 +9,14 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -94,6 +101,42 @@ TEST(Probe, WritesWhatItFoundAndRefusesBadUsage)
     TDefinition before;
     ASSERT_TRUE(LoadDefinitionFile(EXAMPLES_DIR "/ecmsim.ald", before, error));
     EXPECT_EQ(d.Words, before.Words);
+}
+
+TEST(Probe, StoppedBySignalLetsTheBusTalkAgain)
+{
+    // The body module keeps quiet for a minute once silenced: only the
+    // probe's resume request brings it back.
+    EcmSim sim({"--chatter", "vt", "--quiet", "--quiet-ms", "60000"}, 33);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::freopen("/dev/null", "w", stdout);
+        ::execl(PROBE_PATH, PROBE_PATH, "--port", sim.Device().c_str(), "--listen", "1", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Silenced after its 1 s of listening, still asking F5 and F7 at 2 s.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+
+    const int fd = ::open(sim.Device().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(fd, TCSANOW, &t);
+    std::size_t heard = 0;
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+         heard == 0 && std::chrono::steady_clock::now() < end;) {
+        pollfd p{fd, POLLIN, 0};
+        char buf[256];
+        if (::poll(&p, 1, 100) > 0) heard += std::max<ssize_t>(0, ::read(fd, buf, sizeof buf));
+    }
+    ::close(fd);
+    EXPECT_GT(heard, 0u);
 }
 
 } // namespace
